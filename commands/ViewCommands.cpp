@@ -1,0 +1,48 @@
+#include "ViewCommands.h"
+
+#include "Clipboard.h"
+#include "MessageBox.h"
+#include "PageView.h"
+#include "PopupMenu.h"
+#include "Program.h"
+#include "SaveDialog.h"
+
+#include <QDir>
+
+void rchtxtHTML_MouseDown(int button, int shift, float x, float y, PopupMenu &popup)
+{
+    Q_UNUSED(shift);
+    Q_UNUSED(x);
+    Q_UNUSED(y);
+    if (button != 2)
+        return;
+    popup.popup();
+}
+
+void Copy_Click(Clipboard &clipboard, const PageView &rchtxtHTML)
+{
+    clipboard.clear();
+    clipboard.setText(rchtxtHTML.text());
+}
+
+void Clear_Click(PageView &rchtxtHTML)
+{
+    rchtxtHTML.setText(QString());
+}
+
+void Save_Click(SaveDialog &CommonDialog1, const Program &program, PageView &rchtxtHTML, MessageBox &messageBox)
+{
+    CommonDialog1.setDefaultExt(QStringLiteral("txt"));
+    CommonDialog1.setInitDir(program.appPath());
+    CommonDialog1.setFilter(QStringLiteral("(*.txt)|*.txt"));
+    if (!CommonDialog1.showSave())
+        return;
+
+    const QString path = CommonDialog1.fileName();
+    const QString reason = rchtxtHTML.saveFile(path, rtfText);
+    // A save that silently fails lets the user believe the page is safe; say so.
+    if (!reason.isEmpty()) {
+        messageBox.msgBox(QStringLiteral("The page could not be saved to %1.\n\n%2").arg(QDir::toNativeSeparators(path), reason),
+                          MsgBox::exclamation, QStringLiteral("Vellumin"));
+    }
+}

@@ -1,0 +1,42 @@
+#include "Form1.h"
+
+#include <QApplication>
+#include <QSessionManager>
+
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr, "vellumin: there is no display to show the window on.\n"
+                             "Start it inside a desktop session, or under a virtual one:\n"
+                             "    xvfb-run -a %s\n", argv[0]);
+        return 1;
+    }
+
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+
+    // The program takes no command line: Qt sees none, so it acts on no -style,
+    // -session or the like either.
+    int qtArgc = 1;
+    char *qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
+    QApplication::setApplicationName(QStringLiteral("Vellumin"));
+    QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("vellumin"));
+
+    Form1 window;
+    QApplication::setWindowIcon(window.windowIcon());
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, &Form1::onSessionEnding);
+    QObject::connect(&app, &QGuiApplication::saveStateRequest, &window,
+                     [](QSessionManager &manager) { manager.setRestartHint(QSessionManager::RestartNever); });
+    window.show();
+
+    const int status = app.exec();
+    curl_global_cleanup();
+    return status;
+}

@@ -1,0 +1,115 @@
+#include "Address.h"
+
+#include <QRegularExpression>
+
+namespace Address {
+
+namespace {
+
+bool isSchemeChar(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
+            || c == u'+' || c == u'-' || c == u'.';
+}
+
+// The scheme the address starts with, or empty. "localhost:8080/x" has none: what
+// follows the colon there is a port.
+QString schemeOf(const QString &address)
+{
+    if (address.isEmpty() || !address.at(0).isLetter() || address.at(0).unicode() > 0x7F)
+        return {};
+    qsizetype i = 1;
+    while (i < address.size() && isSchemeChar(address.at(i)))
+        ++i;
+    if (i >= address.size() || address.at(i) != u':')
+        return {};
+    if (address.mid(i + 1, 2) == QLatin1String("//"))
+        return address.left(i).toLower();
+    qsizetype j = i + 1;
+    while (j < address.size() && address.at(j).isDigit())
+        ++j;
+    const bool port = j > i + 1 && (j == address.size() || address.at(j) == u'/' || address.at(j) == u'?' || address.at(j) == u'#');
+    if (port)
+        return {};
+    return address.left(i).toLower();
+}
+
+void appendEncoded(QByteArray &out, QChar c, bool inQuery)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    const char16_t u = c.unicode();
+    const bool encode = u == u' ' || u == u'"' || u == u'<' || u == u'>' || u == u'`'
+            || (!inQuery && (u == u'{' || u == u'}')) || (inQuery && u == u'\'');
+    if (u < 0x80 && !encode) {
+        out.append(char(u));
+        return;
+    }
+    if (u < 0x80) {
+        out.append('%').append(hex[u >> 4]).append(hex[u & 0xF]);
+        return;
+    }
+    const QByteArray utf8 = QString(c).toUtf8();
+    for (char b : utf8) {
+        const auto v = static_cast<unsigned char>(b);
+        out.append('%').append(hex[v >> 4]).append(hex[v & 0xF]);
+    }
+}
+
+} // namespace
+
+std::variant<QByteArray, RuntimeError> toRequestUrl(const QString &typed)
+{
+    qsizetype first = 0;
+    qsizetype last = typed.size();
+    while (first < last && typed.at(first).unicode() <= 0x20)
+        ++first;
+    while (last > first && typed.at(last - 1).unicode() <= 0x20)
+        --last;
+    QString address = typed.mid(first, last - first);
+    address.remove(QRegularExpression(QStringLiteral("[\\t\\n\\r]")));
+
+    if (address.isEmpty())
+        return RuntimeError{ErrorNumber::InvalidAddress, QStringLiteral("There is no address to fetch. Type the address of a web page, such as www.example.com.")};
+    for (QChar c : std::as_const(address)) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+            return RuntimeError{ErrorNumber::InvalidAddress,
+                                QStringLiteral("The address contains a control character (code %1), so it was not fetched.").arg(c.unicode())};
+        }
+    }
+
+    const QString scheme = schemeOf(address);
+    if (!scheme.isEmpty() && scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+        return RuntimeError{ErrorNumber::UnsupportedScheme,
+                            QStringLiteral("Vellumin fetches http and https addresses only, not \"%1:\" addresses.").arg(scheme)};
+    }
+    if (scheme.isEmpty())
+        address.prepend(QStringLiteral("http://"));
+
+    // The host goes as typed (libcurl turns a name in another script into punycode);
+    // what follows it is percent-encoded as a browser would send it.
+    const qsizetype hostStart = address.indexOf(QLatin1String("://")) + 3;
+    qsizetype pathStart = hostStart;
+    while (pathStart < address.size() && address.at(pathStart) != u'/' && address.at(pathStart) != u'?' && address.at(pathStart) != u'#')
+        ++pathStart;
+
+    QByteArray url = address.left(pathStart).toUtf8();
+    bool inQuery = false;
+    for (qsizetype i = pathStart; i < address.size(); ++i) {
+        const QChar c = address.at(i);
+        if (c == u'#')
+            break; // The fragment is never sent.
+        if (c == u'?')
+            inQuery = true;
+        if (c.isHighSurrogate() && i + 1 < address.size() && address.at(i + 1).isLowSurrogate()) {
+            const QByteArray utf8 = address.mid(i, 2).toUtf8();
+            for (char b : utf8)
+                url.append('%').append(QByteArray::number(static_cast<unsigned char>(b), 16).toUpper().rightJustified(2, '0'));
+            ++i;
+            continue;
+        }
+        appendEncoded(url, c, inQuery);
+    }
+    return url;
+}
+
+} // namespace Address

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "Transfer.h"
+
+struct TransferSettings
+{
+    // Longest wait for a connection, and for the server's response to go on.
+    int connectTimeoutSeconds = 60;
+    int responseTimeoutSeconds = 60;
+    // A larger document is refused; counted after decompression.
+    qint64 maxDocumentBytes = qint64(256) * 1024 * 1024;
+};
+
+// The transfer component on libcurl. The blocking transfer runs on a worker thread;
+// openURL waits in a local event loop, so the window keeps painting and handling
+// input, and each stage reaches stateChanged on the caller's thread in order.
+class CurlTransfer : public Transfer
+{
+    Q_OBJECT
+
+public:
+    explicit CurlTransfer(TransferSettings settings = {}, QObject *parent = nullptr);
+
+    OpenUrlResult openURL(const QString &address) override;
+    bool busy() const override { return m_busy; }
+
+    const TransferSettings &settings() const { return m_settings; }
+
+private:
+    TransferSettings m_settings;
+    bool m_busy = false;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// The page view: holds one document and shows it. The document is kept as the exact
+// string it was given; the text property gives back that string, never the widget's
+// idea of it.
+class PageView
+{
+public:
+    virtual ~PageView() = default;
+
+    // Replaces the whole content. Text that happens to be rich text is shown as its
+    // source, unchanged.
+    virtual void setTextRTF(const QString &text) = 0;
+    virtual void setText(const QString &text) = 0;
+    virtual QString text() const = 0;
+
+    // Writes the plain text to path, replacing a file that is there. Returns an
+    // empty string on success, otherwise the reason it failed.
+    virtual QString saveFile(const QString &path, int format) = 0;
+
+    virtual void setHeightTwips(float twips) = 0;
+    virtual void setWidthTwips(float twips) = 0;
+};
+
+// SaveFile's format argument for plain text.
+constexpr int rtfText = 1;

@@ -1,0 +1,22 @@
+#include "Twips.h"
+
+#include <cmath>
+
+namespace Twips {
+
+float perPixel(double logicalDpi)
+{
+    return static_cast<float>(perInch / logicalDpi);
+}
+
+int toPixels(float twips, double logicalDpi)
+{
+    return static_cast<int>(std::lround(twips * logicalDpi / perInch));
+}
+
+float fromPixels(double pixels, double logicalDpi)
+{
+    return static_cast<float>(pixels * perInch / logicalDpi);
+}
+
+} // namespace Twips
