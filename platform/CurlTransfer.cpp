@@ -62,6 +62,7 @@ private:
     Clock::time_point m_lastReceivingReport;
     QByteArray m_body;
     bool m_reserved = false;
+    QByteArray m_location;
     bool m_tooLarge = false;
     int m_socketsClosed = 0;
     QByteArray m_caFile;
@@ -128,9 +129,14 @@ int Job::onDebug(CURL *, curl_infotype type, char *, size_t, void *job)
     return 0;
 }
 
-size_t Job::onHeader(char *, size_t size, size_t count, void *job)
+size_t Job::onHeader(char *data, size_t size, size_t count, void *job)
 {
-    static_cast<Job *>(job)->report(InetState::ReceivingResponse);
+    auto *self = static_cast<Job *>(job);
+    const QByteArrayView line(data, qsizetype(size * count));
+    // Kept to name the target of a redirect that is refused.
+    if (line.size() > 9 && QByteArrayView(line.first(9)).compare("location:", Qt::CaseInsensitive) == 0)
+        self->m_location = line.sliced(9).trimmed().toByteArray();
+    self->report(InetState::ReceivingResponse);
     return size * count;
 }
 
@@ -256,10 +262,8 @@ RuntimeError Job::describeFailure(CURLcode code) const
     case CURLE_TOO_MANY_REDIRECTS:
         return {number, QStringLiteral("Too many redirects: the page at %1 kept sending Vellumin elsewhere.").arg(QString::fromUtf8(m_url))};
     case CURLE_UNSUPPORTED_PROTOCOL: {
-        char *target = nullptr;
-        curl_easy_getinfo(c, CURLINFO_REDIRECT_URL, &target);
-        if (target) {
-            return {number, QStringLiteral("The page redirected to an address that is not http or https, which Vellumin does not follow: %1").arg(QString::fromUtf8(target))};
+        if (!m_location.isEmpty()) {
+            return {number, QStringLiteral("The page redirected to an address that is not http or https, which Vellumin does not follow: %1").arg(QString::fromUtf8(m_location))};
         }
         return {number, QStringLiteral("Vellumin fetches http and https addresses only (%1).").arg(detail)};
     }

@@ -4,6 +4,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <array>
 
 namespace Encoding {
 
@@ -216,6 +217,33 @@ Kind kindOf(QByteArrayView contentType)
     return Kind::Other;
 }
 
+// ISO-8859-16 is missing from the platform's tables; it is Latin-1 but for these.
+QString decodeLatin10(QByteArrayView bytes)
+{
+    static const std::pair<unsigned char, char16_t> differences[] = {
+        {0xA1, 0x0104}, {0xA2, 0x0105}, {0xA3, 0x0141}, {0xA4, 0x20AC}, {0xA5, 0x201E}, {0xA6, 0x0160},
+        {0xA8, 0x0161}, {0xAA, 0x0218}, {0xAC, 0x0179}, {0xAE, 0x017A}, {0xAF, 0x017B}, {0xB2, 0x010C},
+        {0xB3, 0x0142}, {0xB4, 0x017D}, {0xB5, 0x201D}, {0xB8, 0x017E}, {0xB9, 0x010D}, {0xBA, 0x0219},
+        {0xBC, 0x0152}, {0xBD, 0x0153}, {0xBE, 0x0178}, {0xBF, 0x017C}, {0xC3, 0x0102}, {0xC5, 0x0106},
+        {0xD0, 0x0110}, {0xD1, 0x0143}, {0xD5, 0x0150}, {0xD7, 0x015A}, {0xD8, 0x0170}, {0xDD, 0x0118},
+        {0xDE, 0x021A}, {0xE3, 0x0103}, {0xE5, 0x0107}, {0xF0, 0x0111}, {0xF1, 0x0144}, {0xF5, 0x0151},
+        {0xF7, 0x015B}, {0xF8, 0x0171}, {0xFD, 0x0119}, {0xFE, 0x021B},
+    };
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        for (int i = 0; i < 256; ++i)
+            t[i] = char16_t(i);
+        for (const auto &[byte, code] : differences)
+            t[byte] = code;
+        return t;
+    }();
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (char c : bytes)
+        *out++ = QChar(table[static_cast<unsigned char>(c)]);
+    return text;
+}
+
 QString decodeUserDefined(QByteArrayView bytes)
 {
     QString text(bytes.size(), Qt::Uninitialized);
@@ -388,6 +416,10 @@ bool decodeWith(const QByteArray &encoding, QByteArrayView bytes, QString *text)
 {
     if (encoding == "replacement") {
         *text = bytes.isEmpty() ? QString() : QString(QChar::ReplacementCharacter);
+        return true;
+    }
+    if (encoding == "ISO-8859-16") {
+        *text = decodeLatin10(bytes);
         return true;
     }
     if (encoding == "x-user-defined") {

@@ -62,6 +62,7 @@ void QtStatusBar::setSimpleText(const QString &text)
     m_simple->setText(text);
     // The user watches the transfer go by: show each text as soon as it is set.
     m_simple->repaint();
+    emit simpleTextChanged(text);
 }
 
 QString QtStatusBar::simpleText() const

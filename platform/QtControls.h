@@ -46,6 +46,9 @@ public:
     void addPanel(const QString &key, const QString &text);
     QString panelText(const QString &key) const;
 
+signals:
+    void simpleTextChanged(const QString &text);
+
 private:
     struct Panel
     {

@@ -1,0 +1,29 @@
+# Shared by scripts/run, scripts/test and scripts/bench: installs what is missing,
+# then configures and builds. Sourced, not run.
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${VELLUMIN_BUILD_DIR:-$root/build}"
+
+build_packages=(cmake g++ ninja-build qt6-base-dev libcurl4-openssl-dev fonts-dejavu-core)
+test_packages=(xvfb xauth openbox xdotool xclip x11-utils imagemagick python3 zstd brotli openssl curl procps)
+
+install_missing() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null || { echo "Missing packages: ${missing[*]}; install them as root." >&2; return 1; }
+        sudo=(sudo)
+    fi
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -q
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$build" --parallel "$(nproc)"
+}

@@ -1,0 +1,317 @@
+#include "Fakes.h"
+#include "Form1.h"
+#include "QtControls.h"
+#include "QtPageView.h"
+#include "TestHttpServer.h"
+
+#include <QMenuBar>
+#include <QToolButton>
+#include <QtTest>
+
+#include <curl/curl.h>
+
+namespace {
+
+// One logical pixel in twips, on the window's screen.
+int px(const QWidget *w, double twips)
+{
+    return qRound(twips * w->logicalDpiY() / 1440.0);
+}
+
+struct Window
+{
+    FakeMessageBox messageBox;
+    FakeProgram program;
+    FakeClipboard clipboard;
+    FakeSaveDialog saveDialog;
+    std::unique_ptr<Form1> form;
+    QStringList statusTexts;
+
+    explicit Window(TransferSettings transfer = {})
+    {
+        Form1::Services services;
+        services.messageBox = &messageBox;
+        services.program = &program;
+        services.clipboard = &clipboard;
+        services.saveDialog = &saveDialog;
+        services.transfer = transfer;
+        form = std::make_unique<Form1>(services);
+        QObject::connect(form->sbrStatus(), &QtStatusBar::simpleTextChanged, form.get(),
+                         [this](const QString &text) { statusTexts.append(text); });
+    }
+
+    void connectTo(const QString &address)
+    {
+        form->txtURL()->setText(address);
+        QTest::mouseClick(form->connectButton(), Qt::LeftButton);
+    }
+};
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+    void startsAsDescribed();
+    void controlsAtTheirPlaces_data();
+    void controlsAtTheirPlaces();
+    void firstShowLaysOut();
+    void maximiseAndRestore();
+    void enterInAddressBoxStartsNothing();
+    void connectShowsThePage();
+    void fetchingTwiceReplaces();
+    void statusFollowsTheStages();
+    void failedFetchReportsAndKeepsEverything();
+    void windowStaysAliveDuringSlowTransfer();
+    void closeAsks();
+};
+
+void TestForm1::startsAsDescribed()
+{
+    Window w;
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+    QCOMPARE(w.form->windowTitle(), QStringLiteral("Vellumin by Orvak"));
+    QCOMPARE(w.form->sbrStatus()->simpleText(), QStringLiteral("inactive"));
+    QCOMPARE(w.form->sbrStatus()->panelText(QStringLiteral("STATUS")), QStringLiteral("inactive"));
+    QCOMPARE(w.form->rchtxtHTML()->text(), QString());
+    QCOMPARE(QApplication::focusWidget(), w.form->rchtxtHTML());
+    QCOMPARE(w.form->txtURL()->text(), QStringLiteral("www.example.com"));
+    QVERIFY(w.form->txtURL()->maxLength() > 1000000);
+    QCOMPARE(w.form->txtURL()->parentWidget(), w.form->Toolbar1());
+    QCOMPARE(w.form->connectButton()->text(), QStringLiteral("&Connect"));
+    QVERIFY(!w.form->windowIcon().isNull());
+    QVERIFY(!w.form->findChild<QMenuBar *>());
+    QVERIFY(w.messageBox.prompts.isEmpty());
+    // Tab goes from the view to the address box.
+    QTest::keyClick(w.form->rchtxtHTML(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w.form->txtURL());
+    // The client area is 3375 x 2415 twips.
+    QCOMPARE(w.form->width(), px(w.form.get(), 3375));
+    QCOMPARE(w.form->height(), px(w.form.get(), 2415));
+}
+
+void TestForm1::controlsAtTheirPlaces_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("twips");
+    QTest::newRow("view") << QStringLiteral("rchtxtHTML") << QRect(0, 360, 3375, 1810);
+    QTest::newRow("toolbar") << QStringLiteral("Toolbar1") << QRect(0, 0, 3375, 330);
+    QTest::newRow("button") << QStringLiteral("Connect") << QRect(0, 0, 1095, 330);
+    QTest::newRow("address box") << QStringLiteral("txtURL") << QRect(1110, 50, 2255, 1070);
+    QTest::newRow("status bar") << QStringLiteral("sbrStatus") << QRect(0, 2160, 3375, 255);
+}
+
+void TestForm1::controlsAtTheirPlaces()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, twips);
+    Window w;
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    auto *control = w.form->findChild<QWidget *>(name);
+    QVERIFY(control);
+    const QRect actual = control->geometry();
+    const QWidget *f = w.form.get();
+    QVERIFY2(qAbs(actual.x() - px(f, twips.x())) <= 1, qPrintable(name));
+    QVERIFY2(qAbs(actual.y() - px(f, twips.y())) <= 1, qPrintable(name));
+    QVERIFY2(qAbs(actual.width() - px(f, twips.width())) <= 1, qPrintable(QStringLiteral("%1 width %2").arg(name).arg(actual.width())));
+    QVERIFY2(qAbs(actual.height() - px(f, twips.height())) <= 1, qPrintable(QStringLiteral("%1 height %2").arg(name).arg(actual.height())));
+}
+
+void TestForm1::firstShowLaysOut()
+{
+    Window w;
+    // Before the first show the address box still has its designed height.
+    QCOMPARE(w.form->txtURL()->height(), px(w.form.get(), 285));
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    QCOMPARE(w.form->txtURL()->height(), px(w.form.get(), 1070));
+    // Only the top of it shows, inside the toolbar.
+    QVERIFY(w.form->txtURL()->geometry().bottom() > w.form->Toolbar1()->height());
+}
+
+void TestForm1::maximiseAndRestore()
+{
+    Window w;
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    QWidget *view = w.form->rchtxtHTML();
+    QWidget *box = w.form->txtURL();
+    const QPoint viewPos = view->pos();
+    const QPoint boxPos = box->pos();
+    const QSize smallView = view->size();
+
+    w.form->showMaximized();
+    QTRY_VERIFY(w.form->width() > 400);
+    const Form1 *f = w.form.get();
+    QTRY_COMPARE(view->width(), px(f, f->outerWidthTwips() - 120));
+    QCOMPARE(view->height(), px(f, f->outerHeightTwips() - 1010));
+    QCOMPARE(box->width(), px(f, f->outerWidthTwips() - 1240));
+    QCOMPARE(box->height(), px(f, f->outerHeightTwips() - 1750));
+    QCOMPARE(view->pos(), viewPos);
+    QCOMPARE(box->pos(), boxPos);
+    QCOMPARE(w.form->sbrStatus()->width(), w.form->width());
+    QCOMPARE(w.form->Toolbar1()->width(), w.form->width());
+
+    w.form->showNormal();
+    QTRY_COMPARE(view->size(), smallView);
+    QCOMPARE(view->pos(), viewPos);
+
+    // Shrinking below every offset leaves zero sizes, and the program goes on.
+    w.form->resize(5, 5);
+    QTRY_COMPARE(box->width(), 0);
+    QCOMPARE(box->height(), 0);
+}
+
+void TestForm1::enterInAddressBoxStartsNothing()
+{
+    TestHttpServer server;
+    Window w;
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+    w.form->txtURL()->setText(server.base() + QStringLiteral("/page"));
+    w.form->txtURL()->setFocus();
+    QTest::keyClick(w.form->txtURL(), Qt::Key_Return);
+    QTest::keyClick(w.form->txtURL(), Qt::Key_Enter);
+    QCoreApplication::processEvents();
+    QCOMPARE(server.connections, 0);
+    QCOMPARE(w.form->sbrStatus()->simpleText(), QStringLiteral("inactive"));
+    QVERIFY(w.statusTexts.isEmpty());
+}
+
+void TestForm1::connectShowsThePage()
+{
+    TestHttpServer server;
+    const QString page = QStringLiteral("<html>\r\n<body>caf\u00E9\u00A0</body>\r\n</html>\r\n");
+    server.route("/page", TestHttpServer::ok(page.toUtf8(), "text/html; charset=utf-8"));
+    Window w;
+    w.form->show();
+    w.connectTo(server.base() + QStringLiteral("/page"));
+    QCOMPARE(w.form->rchtxtHTML()->text(), page);
+    QCOMPARE(w.form->sbrStatus()->simpleText(), QStringLiteral("complete!"));
+    QCOMPARE(w.form->txtURL()->text(), server.base() + QStringLiteral("/page"));
+    QVERIFY(w.messageBox.prompts.isEmpty());
+
+    // Alt+C is the button's access key.
+    w.form->rchtxtHTML()->setText(QString());
+    QTest::keyClick(w.form.get(), Qt::Key_C, Qt::AltModifier);
+    QTRY_COMPARE(w.form->rchtxtHTML()->text(), page);
+}
+
+void TestForm1::fetchingTwiceReplaces()
+{
+    TestHttpServer server;
+    int served = 0;
+    server.setFallback([&served](const TestHttpServer::Request &) {
+        return TestHttpServer::ok("fetch " + QByteArray::number(++served));
+    });
+    Window w;
+    w.form->show();
+    w.connectTo(server.base());
+    QCOMPARE(w.form->rchtxtHTML()->text(), QStringLiteral("fetch 1"));
+    QTest::mouseClick(w.form->connectButton(), Qt::LeftButton);
+    QCOMPARE(w.form->rchtxtHTML()->text(), QStringLiteral("fetch 2"));
+}
+
+void TestForm1::statusFollowsTheStages()
+{
+    TestHttpServer server;
+    const QByteArray body(200000, 'x');
+    server.route("/slow", {{{}, 30}, {"HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n", 30},
+                           {body.left(100000), 30}, {body.mid(100000), 30}});
+    Window w;
+    w.form->show();
+    w.connectTo(server.base() + QStringLiteral("/slow"));
+
+    QStringList folded;
+    for (const QString &text : std::as_const(w.statusTexts)) {
+        if (folded.isEmpty() || folded.last() != text)
+            folded.append(text);
+    }
+    QCOMPARE(folded, (QStringList{QStringLiteral("please wait..."), QStringLiteral("resloving host..."),
+                                  QStringLiteral("host resloved..."), QStringLiteral("connecting..."),
+                                  QStringLiteral("connected..."), QStringLiteral("requesting..."),
+                                  QStringLiteral("request sent..."), QStringLiteral("receiving response..."),
+                                  QStringLiteral("response received..."), QStringLiteral("disconnecting..."),
+                                  QStringLiteral("complete!")}));
+}
+
+void TestForm1::failedFetchReportsAndKeepsEverything()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const QString address = QStringLiteral("127.0.0.1:%1/").arg(probe.serverPort());
+    probe.close();
+
+    Window w;
+    w.form->show();
+    w.form->rchtxtHTML()->setTextRTF(QStringLiteral("the page the user had"));
+    w.connectTo(address);
+
+    QCOMPARE(w.messageBox.prompts.size(), 1);
+    QVERIFY2(w.messageBox.prompts.first().startsWith(QStringLiteral("Error 7\n")), qPrintable(w.messageBox.prompts.first()));
+    QVERIFY(w.messageBox.prompts.first().contains(QStringLiteral("Connection refused")));
+    QCOMPARE(w.messageBox.titles.first(), QStringLiteral("Vellumin"));
+    QCOMPARE(w.form->rchtxtHTML()->text(), QStringLiteral("the page the user had"));
+    QCOMPARE(w.form->sbrStatus()->simpleText(), QStringLiteral("connecting..."));
+    QCOMPARE(w.form->txtURL()->text(), address);
+    QCOMPARE(w.program.ended, 0);
+}
+
+void TestForm1::windowStaysAliveDuringSlowTransfer()
+{
+    TestHttpServer server;
+    server.route("/slow", {{{}, 600}, {TestHttpServer::response(200, "slow page")}});
+    Window w;
+    w.form->show();
+    w.form->rchtxtHTML()->setText(QStringLiteral("old"));
+
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
+    ticker.start(20);
+    QString viewDuring;
+    QTimer::singleShot(200, this, [&] {
+        // A second Connect while the first runs starts nothing; Clear acts at once.
+        QTest::mouseClick(w.form->connectButton(), Qt::LeftButton);
+        w.form->Popup()->clearAction()->trigger();
+        viewDuring = w.form->rchtxtHTML()->text();
+    });
+    w.connectTo(server.base() + QStringLiteral("/slow"));
+
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+    QCOMPARE(viewDuring, QString());
+    QCOMPARE(server.requests.size(), 1);
+    QCOMPARE(w.form->rchtxtHTML()->text(), QStringLiteral("slow page"));
+    QCOMPARE(w.statusTexts.count(QStringLiteral("please wait...")), 1);
+}
+
+void TestForm1::closeAsks()
+{
+    Window w;
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    w.form->rchtxtHTML()->setText(QStringLiteral("unsaved page"));
+    w.form->txtURL()->setText(QStringLiteral("typed address"));
+    w.form->sbrStatus()->setSimpleText(QStringLiteral("complete!"));
+
+    w.messageBox.nextAnswer = MsgBox::no;
+    QVERIFY(!w.form->close());
+    QVERIFY(w.form->isVisible());
+    QCOMPARE(w.form->rchtxtHTML()->text(), QStringLiteral("unsaved page"));
+    QCOMPARE(w.form->txtURL()->text(), QStringLiteral("typed address"));
+    QCOMPARE(w.form->sbrStatus()->simpleText(), QStringLiteral("complete!"));
+    QCOMPARE(w.messageBox.prompts, QStringList{QStringLiteral("Are you sure you want to exit?")});
+
+    w.messageBox.nextAnswer = MsgBox::yes;
+    QVERIFY(w.form->close());
+    QCOMPARE(w.messageBox.prompts.size(), 2);
+    QCOMPARE(w.program.ended, 1);
+}
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"

@@ -1,0 +1,172 @@
+#pragma once
+
+// Small stand-ins for the platform's services, each pre-programmed by the test and
+// recording what the handlers did with it.
+
+#include "Clipboard.h"
+#include "MessageBox.h"
+#include "PageView.h"
+#include "PopupMenu.h"
+#include "Program.h"
+#include "SaveDialog.h"
+#include "SessionManager.h"
+#include "StatusBar.h"
+#include "TextBox.h"
+#include "Transfer.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+
+class FakeStatusBar : public StatusBar
+{
+public:
+    void setSimpleText(const QString &text) override { history.append(text); simple = text; }
+    QString simpleText() const override { return simple; }
+    bool setPanelText(const QString &key, const QString &text) override
+    {
+        if (!hasPanel || key != QLatin1String("STATUS"))
+            return false;
+        panel = text;
+        return true;
+    }
+
+    QString simple;
+    QString panel = QStringLiteral("Inactive");
+    bool hasPanel = true;
+    QStringList history;
+};
+
+class FakeTextBox : public TextBox
+{
+public:
+    explicit FakeTextBox(QString text = {}) : value(std::move(text)) {}
+    QString text() const override { return value; }
+    void setHeightTwips(float twips) override { calls.append(QStringLiteral("height %1").arg(twips)); }
+    void setWidthTwips(float twips) override { calls.append(QStringLiteral("width %1").arg(twips)); }
+
+    QString value;
+    QStringList calls;
+};
+
+class FakePageView : public PageView
+{
+public:
+    void setTextRTF(const QString &text) override { document = text; calls.append(QStringLiteral("TextRTF")); }
+    void setText(const QString &text) override { document = text; calls.append(QStringLiteral("Text")); }
+    QString text() const override { return document; }
+    QString saveFile(const QString &path, int) override { savedTo.append(path); return saveError; }
+    void setHeightTwips(float twips) override { calls.append(QStringLiteral("height %1").arg(twips)); }
+    void setWidthTwips(float twips) override { calls.append(QStringLiteral("width %1").arg(twips)); }
+
+    QString document;
+    QStringList calls;
+    QStringList savedTo;
+    QString saveError;
+};
+
+class FakeMessageBox : public MessageBox
+{
+public:
+    int msgBox(const QString &prompt, int style, const QString &title) override
+    {
+        prompts.append(prompt);
+        styles.append(style);
+        titles.append(title);
+        if (onShow)
+            onShow();
+        return nextAnswer;
+    }
+
+    int nextAnswer = MsgBox::ok;
+    QStringList prompts;
+    QList<int> styles;
+    QStringList titles;
+    std::function<void()> onShow;
+};
+
+class FakeClipboard : public Clipboard
+{
+public:
+    void clear() override { log.append(QStringLiteral("clear")); formats.clear(); }
+    void setText(const QString &text) override
+    {
+        log.append(QStringLiteral("setText"));
+        formats = {QStringLiteral("text/plain")};
+        this->text = text;
+    }
+
+    QStringList log;
+    QStringList formats = {QStringLiteral("image/png")};
+    QString text;
+};
+
+class FakeSaveDialog : public SaveDialog
+{
+public:
+    void setDefaultExt(const QString &ext) override { defaultExt = ext; }
+    void setInitDir(const QString &dir) override { initDir = dir; }
+    void setFilter(const QString &filter) override { this->filter = filter; }
+    bool showSave() override
+    {
+        ++shown;
+        if (cancelNext)
+            return false;
+        name = nextFileName;
+        return true;
+    }
+    QString fileName() const override { return name; }
+
+    QString defaultExt, initDir, filter, name, nextFileName;
+    bool cancelNext = false;
+    int shown = 0;
+};
+
+class FakeProgram : public Program
+{
+public:
+    QString appPath() const override { return path; }
+    void end() override { ++ended; }
+
+    QString path = QStringLiteral("/opt/vellumin");
+    int ended = 0;
+};
+
+class FakePopupMenu : public PopupMenu
+{
+public:
+    void popup() override { ++shown; }
+    int shown = 0;
+};
+
+class FakeSessionManager : public SessionManager
+{
+public:
+    bool allowsInteraction() override { return interaction; }
+    void cancel() override { ++cancelled; }
+    void release() override { ++released; }
+
+    bool interaction = true;
+    int cancelled = 0;
+    int released = 0;
+};
+
+// Emits its scripted stages, then returns its scripted result.
+class FakeTransfer : public Transfer
+{
+public:
+    OpenUrlResult openURL(const QString &address) override
+    {
+        addresses.append(address);
+        for (int state : states)
+            emit stateChanged(state);
+        return result;
+    }
+    bool busy() const override { return isBusy; }
+
+    QList<int> states;
+    OpenUrlResult result;
+    QStringList addresses;
+    bool isBusy = false;
+};
