@@ -1,0 +1,115 @@
+import subprocess
+import time
+import unittest
+
+from harness import E2ETestCase, Page, wait_for, px
+
+
+class WindowTest(E2ETestCase):
+    def test_window_appears_with_caption_and_client_size(self):
+        window = self.start_app()
+        self.assertEqual(self.client_size(window), (px(3375), px(2415)))
+
+    def test_connect_then_copy_gives_the_page(self):
+        page = '<html>\r\n<body>Grüße 😀</body>\r\n</html>\r\n'.encode()
+        self.server.pages['/page.html'] = Page(page)
+        self.start_app()
+        self.type_address(self.server.address('/page.html'))
+        self.connect()
+        self.copy_until(page)
+        self.assertEqual(self.server.requests, ['/page.html'])
+        self.assertNotIn('image/png', self.clipboard_targets())
+
+    def test_enter_in_address_box_sends_nothing(self):
+        self.server.pages['/x'] = Page(b'x')
+        self.start_app()
+        self.type_address(self.server.address('/x'))
+        self.keys('Return')
+        self.keys('KP_Enter')
+        time.sleep(1.0)
+        self.assertEqual(self.server.requests, [])
+        self.copy_until(b'')
+
+    def test_clear_then_copy_gives_empty_text(self):
+        self.server.pages['/p'] = Page(b'<p>content</p>')
+        self.start_app()
+        self.type_address(self.server.address('/p'))
+        self.connect()
+        self.copy_until(b'<p>content</p>')
+        self.menu('Up', 'Return')  # Clear, the last item
+        self.copy_until(b'')
+
+    def test_save_through_the_real_dialog(self):
+        self.server.pages['/save'] = Page('<p>saved ✓</p>\r\n'.encode())
+        self.start_app()
+        self.type_address(self.server.address('/save'))
+        self.connect()
+        self.copy_until('<p>saved ✓</p>\r\n'.encode())
+        self.menu('Down', 'Down', 'Return')  # Save, past the separator
+        dialog = self.wait_for_dialog('Save As')
+        self.xdotool('windowactivate', '--sync', dialog)
+        target = self.tmp + '/page'
+        self.keys('ctrl+a')
+        self.xdotool('type', '--delay', '5', target)
+        self.keys('Return')
+        wait_for(lambda: self.read(target + '.txt') == '<p>saved ✓</p>\r\n'.encode(), what='the saved file')
+
+    def read(self, path):
+        try:
+            with open(path, 'rb') as f:
+                return f.read()
+        except OSError:
+            return None
+
+    def test_failed_fetch_shows_the_error_and_the_program_goes_on(self):
+        self.server.pages['/ok'] = Page(b'still working')
+        self.start_app()
+        self.type_address('127.0.0.1:1/')
+        self.connect()
+        box = self.wait_for_dialog('Vellumin')
+        self.xdotool('windowactivate', '--sync', box)
+        self.keys('Return')
+        wait_for(lambda: not self.find_window('Vellumin'), what='the message box to close')
+        self.assertIsNone(self.app.poll())
+        self.type_address(self.server.address('/ok'))
+        self.connect()
+        self.copy_until(b'still working')
+
+    def test_close_asks_no_keeps_yes_ends(self):
+        self.server.pages['/kept'] = Page(b'kept page')
+        self.start_app()
+        self.type_address(self.server.address('/kept'))
+        self.connect()
+        self.copy_until(b'kept page')
+
+        self.keys('alt+F4')
+        box = self.wait_for_dialog('Vellumin')
+        self.xdotool('windowactivate', '--sync', box)
+        self.keys('n')  # No
+        wait_for(lambda: not self.find_window('Vellumin'), what='the message box to close')
+        self.xdotool('windowactivate', '--sync', self.window)
+        self.copy_until(b'kept page')
+        self.assertIsNone(self.app.poll())
+
+        self.xdotool('windowactivate', '--sync', self.window)
+        self.keys('alt+F4')
+        box = self.wait_for_dialog('Vellumin')
+        self.xdotool('windowactivate', '--sync', box)
+        self.keys('Return')  # Yes is the default
+        self.assertEqual(self.app.wait(timeout=15), 0)
+
+    def test_yes_during_a_transfer_ends_at_once(self):
+        self.server.pages['/slow'] = Page(b'too late', delay=30)
+        self.start_app()
+        self.type_address(self.server.address('/slow'))
+        self.connect()
+        wait_for(lambda: self.server.requests == ['/slow'], what='the request')
+        self.keys('alt+F4')
+        box = self.wait_for_dialog('Vellumin')
+        self.xdotool('windowactivate', '--sync', box)
+        self.keys('Return')
+        self.assertEqual(self.app.wait(timeout=10), 0)
+
+
+if __name__ == '__main__':
+    unittest.main(verbosity=2)
