@@ -24,6 +24,9 @@ install_missing() {
 }
 
 configure_and_build() {
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    local generator=()
+    # A build folder keeps the generator it was made with.
+    [ -f "$build/CMakeCache.txt" ] || generator=(-G Ninja)
+    cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$build" --parallel "$(nproc)"
 }

@@ -1,0 +1,322 @@
+// Measures the Connect path as the user meets it: the real window on the offscreen
+// platform, real libcurl, pages from a loopback server. Prints a table.
+
+#include "Form1.h"
+#include "MessageBox.h"
+#include "QtControls.h"
+#include "QtPageView.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <QToolButton>
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <unistd.h>
+
+namespace {
+
+class ReportingMessageBox : public MessageBox
+{
+public:
+    int msgBox(const QString &prompt, int, const QString &) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(prompt));
+        failed = true;
+        return MsgBox::ok;
+    }
+    bool failed = false;
+};
+
+qint64 statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> lines = status.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+// Milliseconds since this process started, from the kernel's own record of it.
+double msSinceProcessStart()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    stat.open(QIODevice::ReadOnly);
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const double startTicks = fields.value(19).toDouble();
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return (now.tv_sec + now.tv_nsec / 1e9) * 1000.0 - startTicks * 1000.0 / double(sysconf(_SC_CLK_TCK));
+}
+
+// Watches the window's thread: how late a 5 ms timer comes is how long the loop stalled.
+class StallMeter : public QObject
+{
+public:
+    StallMeter()
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 gap = m_clock.restart();
+            m_longest = std::max(m_longest, gap - 5);
+        });
+        m_timer.setTimerType(Qt::PreciseTimer);
+    }
+    void start() { m_longest = 0; m_clock.start(); m_timer.start(5); }
+    qint64 stop() { m_timer.stop(); return m_longest; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_longest = 0;
+};
+
+struct FetchTimes
+{
+    double complete = -1;
+    double painted = -1;
+    qint64 stall = -1;
+};
+
+class PaintWatch : public QObject
+{
+public:
+    explicit PaintWatch(QWidget *viewport) : m_viewport(viewport) { viewport->installEventFilter(this); }
+    void arm(QElapsedTimer *clock) { m_clock = clock; m_painted = -1; }
+    double painted() const { return m_painted; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_viewport && event->type() == QEvent::Paint && m_clock && m_painted < 0) {
+            // Runs once this paint is over.
+            QTimer::singleShot(0, this, [this] { m_painted = m_clock->nsecsElapsed() / 1e6; });
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_viewport;
+    QElapsedTimer *m_clock = nullptr;
+    double m_painted = -1;
+};
+
+FetchTimes fetchOnce(Form1 &form, PaintWatch &watch, const QString &url, bool measureStall)
+{
+    FetchTimes times;
+    QElapsedTimer clock;
+    QMetaObject::Connection c = QObject::connect(form.sbrStatus(), &QtStatusBar::simpleTextChanged, &form,
+                                                 [&](const QString &text) {
+                                                     if (text == QLatin1String("complete!"))
+                                                         times.complete = clock.nsecsElapsed() / 1e6;
+                                                 });
+    form.txtURL()->setText(url);
+    StallMeter stall;
+    if (measureStall)
+        stall.start();
+    watch.arm(&clock);
+    clock.start();
+    form.connectButton()->click();
+    QElapsedTimer deadline;
+    deadline.start();
+    while (watch.painted() < 0 && deadline.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    times.painted = watch.painted();
+    if (measureStall)
+        times.stall = stall.stop();
+    QObject::disconnect(c);
+    return times;
+}
+
+int childMain(int argc, char **argv)
+{
+    const QByteArray mode = argv[1];
+    QApplication app(argc, argv);
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    ReportingMessageBox box;
+    Form1::Services services;
+    services.messageBox = &box;
+    Form1 form(services);
+    PaintWatch firstPaint(&form);
+    QElapsedTimer sinceShow;
+    sinceShow.start();
+    firstPaint.arm(&sinceShow);
+    form.show();
+    while (firstPaint.painted() < 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (mode == "--startup") {
+        std::printf("%.1f\n", msSinceProcessStart());
+        return 0;
+    }
+
+    PaintWatch watch(form.rchtxtHTML()->viewport());
+    const QString url = QString::fromLocal8Bit(argv[2]);
+    if (mode == "--fetch") {
+        const FetchTimes t = fetchOnce(form, watch, url, true);
+        std::printf("%.1f %.1f %lld %lld %lld\n", t.complete, t.painted, t.stall, statusKb("VmHWM:"),
+                    qlonglong(form.rchtxtHTML()->text().size()));
+        return box.failed ? 1 : 0;
+    }
+    if (mode == "--repeat") {
+        qint64 after5 = 0;
+        for (int i = 1; i <= 50; ++i) {
+            fetchOnce(form, watch, url, false);
+            if (i == 5)
+                after5 = statusKb("VmRSS:");
+        }
+        std::printf("%lld %lld\n", after5, statusKb("VmRSS:"));
+        return box.failed ? 1 : 0;
+    }
+    return 2;
+}
+
+// ---- The parent: documents, server, runs, table.
+
+struct Stats
+{
+    double median = 0, low = 0, high = 0;
+};
+
+Stats stats(QList<double> values)
+{
+    if (values.isEmpty())
+        return {};
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    const double median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    return {median, values.first(), values.last()};
+}
+
+QString show(const Stats &s, int decimals = 0)
+{
+    return QStringLiteral("%1 (%2–%3)").arg(s.median, 0, 'f', decimals).arg(s.low, 0, 'f', decimals).arg(s.high, 0, 'f', decimals);
+}
+
+QByteArray runChild(const QStringList &args)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QDir::tempPath());
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), args);
+    child.waitForFinished(120000);
+    return child.readAllStandardOutput().trimmed();
+}
+
+double curlMs(const QString &url)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QProcess::execute(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"), url});
+    return clock.nsecsElapsed() / 1e6;
+}
+
+void writeDocument(const QString &path, qint64 size, bool singleLine)
+{
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    QByteArray chunk;
+    chunk.reserve(1 << 20);
+    qint64 written = 0;
+    for (qint64 i = 0; written < size; ++i) {
+        chunk += "<div class=\"row\" id=\"r" + QByteArray::number(i) + "\"><a href=\"/item/" + QByteArray::number(i)
+                + "\">Item " + QByteArray::number(i) + "</a> &amp; some ordinary text</div>";
+        if (!singleLine)
+            chunk += '\n';
+        if (chunk.size() >= (1 << 20) || written + chunk.size() >= size) {
+            const qint64 take = std::min<qint64>(chunk.size(), size - written);
+            file.write(chunk.constData(), take);
+            written += take;
+            chunk.clear();
+        }
+    }
+}
+
+int parentMain(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int runs = qEnvironmentVariableIntValue("VELLUMIN_BENCH_RUNS") > 0 ? qEnvironmentVariableIntValue("VELLUMIN_BENCH_RUNS") : 5;
+    QTemporaryDir dir;
+    struct Document { QString name; QString file; qint64 size; bool singleLine; };
+    const QList<Document> documents = {
+        {QStringLiteral("1 MB, ordinary lines"), QStringLiteral("1mb.html"), 1'000'000, false},
+        {QStringLiteral("20 MB, ordinary lines"), QStringLiteral("20mb.html"), 20'000'000, false},
+        {QStringLiteral("100 MB, ordinary lines"), QStringLiteral("100mb.html"), 100'000'000, false},
+        {QStringLiteral("5 MB, one single line"), QStringLiteral("5mb-line.html"), 5'000'000, true},
+    };
+    for (const Document &d : documents)
+        writeDocument(dir.filePath(d.file), d.size, d.singleLine);
+
+    QProcess server;
+    server.start(QStringLiteral("python3"), {QStringLiteral(VELLUMIN_BENCH_DIR "/page_server.py"), dir.path()});
+    if (!server.waitForReadyRead(10000)) {
+        std::fprintf(stderr, "the page server did not start\n");
+        return 1;
+    }
+    const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(QString::fromLatin1(server.readLine().trimmed()));
+
+    QTextStream out(stdout);
+    out << "Vellumin benchmark: " << runs << " runs each, median (min–max); every run a fresh process\n\n";
+    out << "| Document | curl (ms) | click to \"complete!\" (ms) | ratio to curl | click to first paint (ms) | longest stall (ms) | peak memory (MB) |\n";
+    out << "|---|---|---|---|---|---|---|\n";
+    out.flush();
+    for (const Document &d : documents) {
+        const QString url = base + d.file;
+        QList<double> curl, complete, painted, stall, peak;
+        for (int i = 0; i < runs; ++i) {
+            curl.append(curlMs(url));
+            const QList<QByteArray> f = runChild({QStringLiteral("--fetch"), url}).split(' ');
+            if (f.size() < 5 || f.at(4).toLongLong() != d.size) {
+                std::fprintf(stderr, "run failed for %s\n", qPrintable(d.name));
+                continue;
+            }
+            complete.append(f.at(0).toDouble());
+            painted.append(f.at(1).toDouble());
+            stall.append(f.at(2).toDouble());
+            peak.append(f.at(3).toDouble() / 1024.0);
+        }
+        const Stats c = stats(curl), v = stats(complete);
+        out << "| " << d.name << " | " << show(c, 1) << " | " << show(v) << " | "
+            << QString::number(c.median > 0 ? v.median / c.median : 0, 'f', 1) << " | " << show(stats(painted)) << " | "
+            << show(stats(stall)) << " | " << show(stats(peak)) << " |\n";
+        out.flush();
+    }
+
+    QList<double> startup;
+    for (int i = 0; i < runs; ++i)
+        startup.append(runChild({QStringLiteral("--startup")}).toDouble());
+    const QList<QByteArray> repeat = runChild({QStringLiteral("--repeat"), base + QStringLiteral("1mb.html")}).split(' ');
+    out << "\nStart-up, process start to the window's first paint: " << show(stats(startup)) << " ms\n";
+    out << "Resident memory after the 5th and the 50th fetch of the 1 MB page: " << repeat.value(0).toLongLong() / 1024
+        << " MB, " << repeat.value(1).toLongLong() / 1024 << " MB\n";
+    out.flush();
+
+    server.kill();
+    server.waitForFinished();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc > 1 && argv[1][0] == '-' && argv[1][1] == '-')
+        return childMain(argc, argv);
+    return parentMain(argc, argv);
+}
