@@ -68,7 +68,6 @@ void Form1::createControls()
     m_rchtxtHTML = new QtPageView(this);
     m_rchtxtHTML->setObjectName(QStringLiteral("rchtxtHTML"));
     m_rchtxtHTML->setGeometry(0, px(360), px(3375), px(1815));
-    m_rchtxtHTML->setTabChangesFocus(true);
 
     m_toolbar1 = new QtToolbar(this);
     m_toolbar1->setObjectName(QStringLiteral("Toolbar1"));

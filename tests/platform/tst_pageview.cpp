@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QClipboard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
@@ -19,6 +20,11 @@ private slots:
     void rightPressKeepsCaretAndSelection();
     void noBuiltInContextMenu();
     void sizesInTwips();
+    void rows_data();
+    void rows();
+    void keyboardSelectionCopiesTheDocument();
+    void mouseDragSelects();
+    void hugeSingleLineStaysBrowsable();
 };
 
 void TestPageView::keepsTheExactString_data()
@@ -48,7 +54,8 @@ void TestPageView::richTextShownAsSource()
     QtPageView view;
     const QString rtf = QStringLiteral("{\\rtf1\\ansi {\\b bold}}");
     view.setTextRTF(rtf);
-    QCOMPARE(view.toPlainText(), rtf);
+    QCOMPARE(view.rowCount(), 1);
+    QCOMPARE(view.rowText(0), rtf);
     QCOMPARE(view.text(), rtf);
 }
 
@@ -94,19 +101,18 @@ void TestPageView::rightPressKeepsCaretAndSelection()
     view.setText(QStringLiteral("first line of the page\nsecond line of the page\nthird"));
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QTextCursor cursor = view.textCursor();
-    cursor.setPosition(2);
-    cursor.setPosition(8, QTextCursor::KeepAnchor);
-    view.setTextCursor(cursor);
+    view.setSelection(2, 8);
 
     QTest::mousePress(view.viewport(), Qt::RightButton, {}, QPoint(100, 30));
     QTest::mouseRelease(view.viewport(), Qt::RightButton, {}, QPoint(100, 30));
-    QCOMPARE(view.textCursor().anchor(), 2);
-    QCOMPARE(view.textCursor().position(), 8);
+    QTest::mouseClick(view.viewport(), Qt::MiddleButton, {}, QPoint(100, 30));
+    QCOMPARE(view.anchor(), 2);
+    QCOMPARE(view.cursorPosition(), 8);
 
     // A left press still does what a text view does.
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(5, 5));
-    QVERIFY(!view.textCursor().hasSelection());
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(2, 2));
+    QCOMPARE(view.selectedText(), QString());
+    QCOMPARE(view.cursorPosition(), 0);
 }
 
 void TestPageView::noBuiltInContextMenu()
@@ -137,6 +143,99 @@ void TestPageView::sizesInTwips()
     QCOMPARE(view.pos(), origin);
     view.setHeightTwips(0.0f);
     QCOMPARE(view.height(), 0);
+}
+
+void TestPageView::rows_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QStringList>("rows");
+    QTest::newRow("LF") << QStringLiteral("a\nb\n") << QStringList{QStringLiteral("a"), QStringLiteral("b"), QString()};
+    QTest::newRow("CR LF") << QStringLiteral("a\r\nb") << QStringList{QStringLiteral("a"), QStringLiteral("b")};
+    QTest::newRow("lone CR") << QStringLiteral("a\rb\r\nc") << QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
+    QTest::newRow("empty") << QString() << QStringList{QString()};
+    QTest::newRow("no line end") << QStringLiteral("abc") << QStringList{QStringLiteral("abc")};
+    const QString longLine(QtPageView::maxRowLength * 2 + 5, QLatin1Char('x'));
+    QTest::newRow("long line broken for display")
+        << longLine << QStringList{longLine.left(QtPageView::maxRowLength), longLine.mid(QtPageView::maxRowLength, QtPageView::maxRowLength),
+                                   longLine.right(5)};
+    // A break never splits a character outside the basic plane.
+    const QString pairs = QString(QtPageView::maxRowLength - 1, QLatin1Char('y')) + QStringLiteral("😀z");
+    QTest::newRow("surrogate pair at the break")
+        << pairs << QStringList{pairs.left(QtPageView::maxRowLength - 1), QStringLiteral("😀z")};
+}
+
+void TestPageView::rows()
+{
+    QFETCH(QString, document);
+    QFETCH(QStringList, rows);
+    QtPageView view;
+    view.setText(document);
+    QStringList actual;
+    for (qsizetype i = 0; i < view.rowCount(); ++i)
+        actual.append(view.rowText(i));
+    QCOMPARE(actual, rows);
+    QCOMPARE(view.text(), document);
+}
+
+void TestPageView::keyboardSelectionCopiesTheDocument()
+{
+    QtPageView view;
+    view.resize(300, 200);
+    const QString document = QStringLiteral("line one\r\nline\u00A0two\r\nthree");
+    view.setText(document);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.setFocus();
+
+    QTest::keyClick(&view, Qt::Key_End, Qt::ShiftModifier);
+    QCOMPARE(view.selectedText(), QStringLiteral("line one"));
+    QTest::keyClick(&view, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(&view, Qt::Key_End, Qt::ShiftModifier);
+    QCOMPARE(view.selectedText(), QStringLiteral("line one\r\nline\u00A0two"));
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("line one\r\nline\u00A0two"));
+
+    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(view.selectedText(), document);
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(view.cursorPosition(), 0);
+    QTest::keyClick(&view, Qt::Key_Right);
+    QTest::keyClick(&view, Qt::Key_Down);
+    QCOMPARE(view.cursorPosition(), 11);
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(view.cursorPosition(), document.size());
+}
+
+void TestPageView::mouseDragSelects()
+{
+    QtPageView view;
+    view.resize(400, 200);
+    view.setText(QStringLiteral("abcdefghij\nklmnopqrst"));
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const int lineHeight = view.fontMetrics().lineSpacing();
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(1, lineHeight / 2));
+    QMouseEvent move(QEvent::MouseMove, QPointF(390, lineHeight * 1.5), view.viewport()->mapToGlobal(QPointF(390, lineHeight * 1.5)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &move);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, QPoint(390, int(lineHeight * 1.5)));
+    QCOMPARE(view.selectedText(), QStringLiteral("abcdefghij\nklmnopqrst"));
+}
+
+void TestPageView::hugeSingleLineStaysBrowsable()
+{
+    QtPageView view;
+    view.resize(400, 300);
+    const QString line = QString(5'000'000, QLatin1Char('a'));
+    view.setText(line);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QCOMPARE(view.rowCount(), 5'000'000 / QtPageView::maxRowLength);
+    view.setFocus();
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(view.cursorPosition(), line.size());
+    QVERIFY(view.firstVisibleRow() > 0);
+    QCOMPARE(view.text().size(), line.size());
 }
 
 QTEST_MAIN(TestPageView)
