@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+// The version stands in the binary as plain text, where tools that read files find it.
+static const char versionText[] = PROJECT_VERSION;
+
 int main(int, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
@@ -26,7 +29,7 @@ int main(int, char *argv[])
     char *qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("Vellumin"));
-    QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    QApplication::setApplicationVersion(QString::fromLatin1(versionText));
     QApplication::setDesktopFileName(QStringLiteral("vellumin"));
 
     Form1 window;

@@ -45,12 +45,20 @@ class Canvas:
     def __init__(self, size):
         self.size = size
         self.grid = [[None] * size for _ in range(size)]
+        self.svg = []
+
+    def _colour(self, c):
+        return '#%02x%02x%02x' % PALETTE[c]
 
     def _px(self, v):
         return int(round(v * self.size / 32.0))
 
     def rect(self, x0, y0, x1, y1, fill, outline=None):
         """Fills [x0, x1) x [y0, y1) in 32-unit coordinates."""
+        stroke = ' stroke="%s" stroke-width="1"' % self._colour(outline) if outline else ''
+        inset = 0.5 if outline else 0
+        self.svg.append('<rect x="%g" y="%g" width="%g" height="%g" fill="%s"%s/>'
+                        % (x0 + inset, y0 + inset, x1 - x0 - 2 * inset, y1 - y0 - 2 * inset, self._colour(fill), stroke))
         a, b, c, d = self._px(x0), self._px(y0), self._px(x1), self._px(y1)
         for y in range(max(b, 0), min(d, self.size)):
             for x in range(max(a, 0), min(c, self.size)):
@@ -58,6 +66,8 @@ class Canvas:
                 self.grid[y][x] = outline if edge else fill
 
     def poly(self, points, fill):
+        self.svg.append('<polygon points="%s" fill="%s"/>'
+                        % (' '.join('%g,%g' % p for p in points), self._colour(fill)))
         for y in range(self.size):
             for x in range(self.size):
                 cx, cy = (x + 0.5) * 32.0 / self.size, (y + 0.5) * 32.0 / self.size
@@ -74,6 +84,11 @@ class Canvas:
 
 def window_icon(size):
     c = Canvas(size)
+    window_icon_on(c)
+    return c.grid
+
+
+def window_icon_on(c):
     # Back of the tray.
     c.poly([(4, 20), (28, 20), (26, 17), (6, 17)], 'g')
     # The sheet, half out of the tray, with lines of text.
@@ -90,7 +105,6 @@ def window_icon(size):
     c.poly([(2, 21), (30, 21), (28, 30), (4, 30)], 'o')
     c.rect(2, 21, 30, 22.5, 's')
     c.rect(4, 29, 28, 30.5, 'k')
-    return c.grid
 
 
 def connect_picture():
@@ -109,6 +123,13 @@ def main():
     os.makedirs(out, exist_ok=True)
     for size in (16, 32, 48):
         png(os.path.join(out, 'vellumin-%d.png' % size), window_icon(size), True)
+    canvas = Canvas(32)
+    window_icon_on(canvas)
+    with open(os.path.join(out, 'vellumin.svg'), 'w') as f:
+        f.write('<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32" '
+                'shape-rendering="crispEdges">\n')
+        f.write('\n'.join(canvas.svg))
+        f.write('\n</svg>\n')
     # Silver stays opaque here: the image list turns its mask colour transparent.
     png(os.path.join(out, 'connect.png'), connect_picture(), False)
     return 0

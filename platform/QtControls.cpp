@@ -60,9 +60,9 @@ QtStatusBar::QtStatusBar(QWidget *parent)
 void QtStatusBar::setSimpleText(const QString &text)
 {
     m_simple->setText(text);
+    emit simpleTextChanged(text);
     // The user watches the transfer go by: show each text as soon as it is set.
     m_simple->repaint();
-    emit simpleTextChanged(text);
 }
 
 QString QtStatusBar::simpleText() const
@@ -123,7 +123,12 @@ QToolButton *QtToolbar::addButton(const ToolbarButton &button, const QPixmap &pi
 {
     auto *toolButton = new QToolButton(this);
     toolButton->setText(button.caption);
-    toolButton->setIcon(QIcon(picture));
+    // Pixel art stays crisp on high-density screens: doubled pixel for pixel, never smoothed.
+    QIcon icon(picture);
+    QPixmap doubled = picture.scaled(picture.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    doubled.setDevicePixelRatio(2.0);
+    icon.addPixmap(doubled);
+    toolButton->setIcon(icon);
     toolButton->setIconSize(QSize(16, 16));
     toolButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toolButton->setAutoRaise(true);

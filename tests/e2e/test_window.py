@@ -10,6 +10,11 @@ class WindowTest(E2ETestCase):
         window = self.start_app()
         self.assertEqual(self.client_size(window), (px(3375), px(2415)))
 
+    def test_window_at_twice_the_scale(self):
+        self.env['QT_SCALE_FACTOR'] = '2'
+        window = self.start_app()
+        self.assertEqual(self.client_size(window), (2 * px(3375), 2 * px(2415)))
+
     def test_connect_then_copy_gives_the_page(self):
         page = '<html>\r\n<body>Grüße 😀</body>\r\n</html>\r\n'.encode()
         self.server.pages['/page.html'] = Page(page)
