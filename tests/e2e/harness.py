@@ -112,6 +112,9 @@ class E2ETestCase(unittest.TestCase):
                 except subprocess.TimeoutExpired:
                     process.kill()
                     process.wait()
+            for pipe in (process.stdin, process.stdout, process.stderr):
+                if pipe:
+                    pipe.close()
         self.server.stop()
         shutil.rmtree(self.tmp, ignore_errors=True)
 
