@@ -235,5 +235,23 @@ class E2ETestCase(unittest.TestCase):
                                 capture_output=True, text=True, timeout=10)
         return result.stdout.split()
 
+    def fetch(self, path, body):
+        """Serves body at path, fetches it with Connect and waits until the view shows it."""
+        self.server.pages[path] = Page(body)
+        self.type_address(self.server.address(path))
+        self.connect()
+        self.copy_until(body)
+
+    def answer(self, key):
+        """Answers the program's message box with a key, and waits for it to close."""
+        box = self.wait_for_dialog('Vellumin')
+        self.xdotool('windowactivate', '--sync', box)
+        self.keys(key)
+
+    def answer_and_go_on(self, key):
+        self.answer(key)
+        wait_for(lambda: not self.find_window('Vellumin'), what='the message box to close')
+        self.xdotool('windowactivate', '--sync', self.window)
+
     def wait_for_dialog(self, title):
         return wait_for(lambda: self.find_window(title), what='the window "%s"' % title)

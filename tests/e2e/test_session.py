@@ -5,7 +5,7 @@ import threading
 import time
 import unittest
 
-from harness import E2ETestCase, Page, wait_for
+from harness import E2ETestCase
 
 SESSION_MANAGER = os.environ.get('VELLUMIN_SESSION_MANAGER', '')
 
@@ -48,30 +48,21 @@ class SessionTest(E2ETestCase):
         self.expect('asked')
 
     def test_no_cancels_the_session_end_and_yes_ends_the_program(self):
-        self.server.pages['/p'] = Page(b'kept through the question')
         self.start_app()
         self.expect('registered')
-        self.type_address(self.server.address('/p'))
-        self.connect()
-        self.copy_until(b'kept through the question')
+        self.fetch('/p', b'kept through the question')
 
         self.ask_to_end()
         self.expect('interact-request')
-        box = self.wait_for_dialog('Vellumin')
-        self.xdotool('windowactivate', '--sync', box)
-        self.keys('n')
+        self.answer_and_go_on('n')
         self.expect('interact-done cancel')
         self.expect('restart-style 3')  # never restarted at the next login
         self.assertIsNone(self.app.poll())
-        wait_for(lambda: not self.find_window('Vellumin'), what='the message box to close')
-        self.xdotool('windowactivate', '--sync', self.window)
         self.copy_until(b'kept through the question')
 
         self.ask_to_end()
         self.expect('interact-request')
-        box = self.wait_for_dialog('Vellumin')
-        self.xdotool('windowactivate', '--sync', box)
-        self.keys('Return')
+        self.answer('Return')
         self.assertEqual(self.app.wait(timeout=15), 0)
 
 

@@ -1,5 +1,3 @@
-import subprocess
-import time
 import unittest
 
 from harness import E2ETestCase, Page, wait_for, px
@@ -31,25 +29,20 @@ class WindowTest(E2ETestCase):
         self.type_address(self.server.address('/x'))
         self.keys('Return')
         self.keys('KP_Enter')
-        time.sleep(1.0)
-        self.assertEqual(self.server.requests, [])
-        self.copy_until(b'')
+        # Events run in order: once a Connect after the Enters has fetched, any fetch
+        # an Enter had started would have reached the server first.
+        self.fetch('/after', b'after')
+        self.assertEqual(self.server.requests, ['/after'])
 
     def test_clear_then_copy_gives_empty_text(self):
-        self.server.pages['/p'] = Page(b'<p>content</p>')
         self.start_app()
-        self.type_address(self.server.address('/p'))
-        self.connect()
-        self.copy_until(b'<p>content</p>')
+        self.fetch('/p', b'<p>content</p>')
         self.menu('Up', 'Return')  # Clear, the last item
         self.copy_until(b'')
 
     def test_save_through_the_real_dialog(self):
-        self.server.pages['/save'] = Page('<p>saved ✓</p>\r\n'.encode())
         self.start_app()
-        self.type_address(self.server.address('/save'))
-        self.connect()
-        self.copy_until('<p>saved ✓</p>\r\n'.encode())
+        self.fetch('/save', '<p>saved ✓</p>\r\n'.encode())
         self.menu('Down', 'Down', 'Return')  # Save, past the separator
         dialog = self.wait_for_dialog('Save As')
         self.xdotool('windowactivate', '--sync', dialog)
@@ -67,40 +60,24 @@ class WindowTest(E2ETestCase):
             return None
 
     def test_failed_fetch_shows_the_error_and_the_program_goes_on(self):
-        self.server.pages['/ok'] = Page(b'still working')
         self.start_app()
         self.type_address('127.0.0.1:1/')
         self.connect()
-        box = self.wait_for_dialog('Vellumin')
-        self.xdotool('windowactivate', '--sync', box)
-        self.keys('Return')
-        wait_for(lambda: not self.find_window('Vellumin'), what='the message box to close')
+        self.answer_and_go_on('Return')
         self.assertIsNone(self.app.poll())
-        self.type_address(self.server.address('/ok'))
-        self.connect()
-        self.copy_until(b'still working')
+        self.fetch('/ok', b'still working')
 
     def test_close_asks_no_keeps_yes_ends(self):
-        self.server.pages['/kept'] = Page(b'kept page')
         self.start_app()
-        self.type_address(self.server.address('/kept'))
-        self.connect()
-        self.copy_until(b'kept page')
+        self.fetch('/kept', b'kept page')
 
         self.keys('alt+F4')
-        box = self.wait_for_dialog('Vellumin')
-        self.xdotool('windowactivate', '--sync', box)
-        self.keys('n')  # No
-        wait_for(lambda: not self.find_window('Vellumin'), what='the message box to close')
-        self.xdotool('windowactivate', '--sync', self.window)
+        self.answer_and_go_on('n')  # No
         self.copy_until(b'kept page')
         self.assertIsNone(self.app.poll())
 
-        self.xdotool('windowactivate', '--sync', self.window)
         self.keys('alt+F4')
-        box = self.wait_for_dialog('Vellumin')
-        self.xdotool('windowactivate', '--sync', box)
-        self.keys('Return')  # Yes is the default
+        self.answer('Return')  # Yes is the default
         self.assertEqual(self.app.wait(timeout=15), 0)
 
     def test_yes_during_a_transfer_ends_at_once(self):
@@ -110,9 +87,7 @@ class WindowTest(E2ETestCase):
         self.connect()
         wait_for(lambda: self.server.requests == ['/slow'], what='the request')
         self.keys('alt+F4')
-        box = self.wait_for_dialog('Vellumin')
-        self.xdotool('windowactivate', '--sync', box)
-        self.keys('Return')
+        self.answer('Return')
         self.assertEqual(self.app.wait(timeout=10), 0)
 
 
