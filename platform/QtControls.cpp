@@ -123,13 +123,13 @@ QToolButton *QtToolbar::addButton(const ToolbarButton &button, const QPixmap &pi
 {
     auto *toolButton = new QToolButton(this);
     toolButton->setText(button.caption);
-    // Pixel art stays crisp on high-density screens: doubled pixel for pixel, never smoothed.
+    // Pixel art stays crisp on dense screens and large fonts: doubled pixel for pixel,
+    // never smoothed. The picture is 240 twips square, 16 pixels at 96 dpi.
     QIcon icon(picture);
-    QPixmap doubled = picture.scaled(picture.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    doubled.setDevicePixelRatio(2.0);
-    icon.addPixmap(doubled);
+    icon.addPixmap(picture.scaled(picture.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation));
     toolButton->setIcon(icon);
-    toolButton->setIconSize(QSize(16, 16));
+    const int side = Twips::toPixels(240.0f, logicalDpiY());
+    toolButton->setIconSize(QSize(side, side));
     toolButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toolButton->setAutoRaise(true);
     toolButton->setFocusPolicy(Qt::NoFocus);
