@@ -6,7 +6,9 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -292,6 +294,25 @@ void TestViewCommands::realDialogAddsExtension()
     });
     Save_Click(dialog, program, view, box);
     QCOMPARE(QFileInfo(offered).fileName(), QStringLiteral("bare.txt"));
+
+    // Choosing a file that exists asks first; No writes nothing.
+    view.setText(QStringLiteral("would replace"));
+    bool asked = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *fileDialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(fileDialog);
+        QTimer::singleShot(0, this, [&, fileDialog] {
+            auto *question = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            asked = question != nullptr;
+            if (question)
+                question->button(QMessageBox::No)->click();
+            fileDialog->reject();
+        });
+        QMetaObject::invokeMethod(fileDialog, "accept");
+    });
+    Save_Click(dialog, program, view, box);
+    QVERIFY(asked);
+    QCOMPARE(readAll(dir.filePath(QStringLiteral("bare.txt"))), QByteArray("saved through the dialog"));
     QVERIFY(box.prompts.isEmpty());
 }
 
