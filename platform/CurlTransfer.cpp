@@ -34,6 +34,9 @@ public:
     {
     }
 
+    // The handle goes first: closing its connections still calls back into this job.
+    ~Job() { m_curl.reset(); }
+
     void run();
     OpenUrlResult takeResult() { return std::move(m_result); }
     void abort() { m_abort = true; }
@@ -307,10 +310,9 @@ void Job::run()
 
     report(InetState::ResponseReceived);
     report(InetState::Disconnecting);
-    // Ending the handle closes the connection it kept.
-    const int closedBefore = m_socketsClosed;
+    // Ending the handle closes the connection it kept, unless the server closed it.
     m_curl.reset();
-    if (m_socketsClosed > closedBefore || closedBefore > 0)
+    if (m_socketsClosed > 0)
         report(InetState::Disconnected);
 
     m_result.document = Encoding::decode(m_body, type);
