@@ -244,6 +244,72 @@ QString decodeLatin10(QByteArrayView bytes)
     return text;
 }
 
+// UTF-8 with one U+FFFD for each maximal invalid subpart, as browsers decode it. Only
+// for bodies that have errors: valid UTF-8 takes the platform's fast decoder.
+QString decodeUtf8LikeBrowsers(QByteArrayView bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    char32_t codePoint = 0;
+    int needed = 0;
+    int seen = 0;
+    unsigned char lower = 0x80;
+    unsigned char upper = 0xBF;
+    const auto appendCodePoint = [&text](char32_t c) {
+        if (c > 0xFFFF) {
+            text.append(QChar::highSurrogate(c));
+            text.append(QChar::lowSurrogate(c));
+        } else {
+            text.append(QChar(char16_t(c)));
+        }
+    };
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (needed == 0) {
+            if (b <= 0x7F) {
+                text.append(QChar(char16_t(b)));
+            } else if (b >= 0xC2 && b <= 0xDF) {
+                needed = 1;
+                codePoint = b & 0x1F;
+            } else if (b >= 0xE0 && b <= 0xEF) {
+                lower = b == 0xE0 ? 0xA0 : 0x80;
+                upper = b == 0xED ? 0x9F : 0xBF;
+                needed = 2;
+                codePoint = b & 0x0F;
+            } else if (b >= 0xF0 && b <= 0xF4) {
+                lower = b == 0xF0 ? 0x90 : 0x80;
+                upper = b == 0xF4 ? 0x8F : 0xBF;
+                needed = 3;
+                codePoint = b & 0x07;
+            } else {
+                text.append(QChar::ReplacementCharacter);
+            }
+            continue;
+        }
+        if (b < lower || b > upper) {
+            // The broken sequence so far is one error; this byte starts afresh.
+            codePoint = 0;
+            needed = seen = 0;
+            lower = 0x80;
+            upper = 0xBF;
+            text.append(QChar::ReplacementCharacter);
+            --i;
+            continue;
+        }
+        lower = 0x80;
+        upper = 0xBF;
+        codePoint = (codePoint << 6) | (b & 0x3F);
+        if (++seen == needed) {
+            appendCodePoint(codePoint);
+            codePoint = 0;
+            needed = seen = 0;
+        }
+    }
+    if (needed != 0)
+        text.append(QChar::ReplacementCharacter);
+    return text;
+}
+
 QString decodeUserDefined(QByteArrayView bytes)
 {
     QString text(bytes.size(), Qt::Uninitialized);
@@ -429,10 +495,15 @@ bool decodeWith(const QByteArray &encoding, QByteArrayView bytes, QString *text)
     // Stateless, so that a sequence cut off at the end becomes U+FFFD instead of
     // silently waiting for bytes that never come.
     const auto flags = QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
+    if (encoding == "UTF-8") {
+        QStringDecoder utf8(QStringConverter::Utf8, flags);
+        *text = utf8.decode(bytes);
+        if (utf8.hasError())
+            *text = decodeUtf8LikeBrowsers(bytes);
+        return true;
+    }
     QStringDecoder decoder;
-    if (encoding == "UTF-8")
-        decoder = QStringDecoder(QStringConverter::Utf8, flags);
-    else if (encoding == "UTF-16LE")
+    if (encoding == "UTF-16LE")
         decoder = QStringDecoder(QStringConverter::Utf16LE, flags);
     else if (encoding == "UTF-16BE")
         decoder = QStringDecoder(QStringConverter::Utf16BE, flags);

@@ -78,9 +78,12 @@ void TestEncoding::decode_data()
         << QByteArray("<meta charset=utf-8>" + cafe) << QByteArray("text/html; charset=klingon") << QStringLiteral("<meta charset=utf-8>café");
     QTest::newRow("undeclared invalid UTF-8 falls back to windows-1252")
         << QByteArray("caf\xE9 \x80") << QByteArray("text/html") << QStringLiteral("café €");
-    // One U+FFFD for each byte of a broken sequence, never silence.
+    // One U+FFFD for each maximal broken subpart, as browsers do; never silence.
     QTest::newRow("cut in the middle of a character") << QByteArray("ab\xE6\x97") << QByteArray("text/plain; charset=utf-8")
-                                                    << QStringLiteral("ab\uFFFD\uFFFD");
+                                                    << QStringLiteral("ab\uFFFD");
+    QTest::newRow("broken sequences mid-text")
+        << QByteArray("\xF0\x9F\x98x\xE0\x80\xC3\xA9\xED\xA0\x80\xF0\x9F\x98\x80") << QByteArray("text/plain; charset=utf-8")
+        << QStringLiteral("\uFFFDx\uFFFD\uFFFDé\uFFFD\uFFFD\uFFFD😀");
     QTest::newRow("ISO-8859-16") << QByteArray("\xAA\xDE\xA4") << QByteArray("text/html; charset=iso-8859-16") << QStringLiteral("ȘȚ€");
     QTest::newRow("invalid bytes become U+FFFD, nothing dropped")
         << QByteArray("a\xFF" "b") << QByteArray("text/plain; charset=utf-8") << QStringLiteral("a\uFFFDb");
