@@ -42,7 +42,7 @@ class WindowTest(E2ETestCase):
 
     def test_save_through_the_real_dialog(self):
         self.start_app()
-        self.fetch('/save', '<p>saved ✓</p>\r\n'.encode())
+        self.fetch('/save', '<p>日本語のページ 😀 saved ✓</p>\r\n'.encode())
         self.menu('Down', 'Down', 'Return')  # Save, past the separator
         dialog = self.wait_for_dialog('Save As')
         self.xdotool('windowactivate', '--sync', dialog)
@@ -50,7 +50,7 @@ class WindowTest(E2ETestCase):
         self.keys('ctrl+a')
         self.xdotool('type', '--delay', '5', target)
         self.keys('Return')
-        wait_for(lambda: self.read(target + '.txt') == '<p>saved ✓</p>\r\n'.encode(), what='the saved file')
+        wait_for(lambda: self.read(target + '.txt') == '<p>日本語のページ 😀 saved ✓</p>\r\n'.encode(), what='the saved file')
 
     def read(self, path):
         try:
