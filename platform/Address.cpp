@@ -34,25 +34,29 @@ QString schemeOf(const QString &address)
     return address.left(i).toLower();
 }
 
-void appendEncoded(QByteArray &out, QChar c, bool inQuery)
+// What follows the host, as a browser sends it: spaces, quotes, angle brackets and
+// bytes outside ASCII percent-encoded; the fragment is never sent.
+QByteArray encodePathAndQuery(QStringView rest)
 {
     static const char hex[] = "0123456789ABCDEF";
-    const char16_t u = c.unicode();
-    const bool encode = u == u' ' || u == u'"' || u == u'<' || u == u'>' || u == u'`'
-            || (!inQuery && (u == u'{' || u == u'}')) || (inQuery && u == u'\'');
-    if (u < 0x80 && !encode) {
-        out.append(char(u));
-        return;
+    const QByteArray utf8 = rest.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size());
+    bool inQuery = false;
+    for (char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == '#')
+            break;
+        if (b == '?')
+            inQuery = true;
+        const bool encode = b >= 0x80 || b == ' ' || b == '"' || b == '<' || b == '>' || b == '`'
+                || (!inQuery && (b == '{' || b == '}')) || (inQuery && b == '\'');
+        if (encode)
+            out.append('%').append(hex[b >> 4]).append(hex[b & 0xF]);
+        else
+            out.append(c);
     }
-    if (u < 0x80) {
-        out.append('%').append(hex[u >> 4]).append(hex[u & 0xF]);
-        return;
-    }
-    const QByteArray utf8 = QString(c).toUtf8();
-    for (char b : utf8) {
-        const auto v = static_cast<unsigned char>(b);
-        out.append('%').append(hex[v >> 4]).append(hex[v & 0xF]);
-    }
+    return out;
 }
 
 } // namespace
@@ -92,24 +96,7 @@ std::variant<QByteArray, RuntimeError> toRequestUrl(const QString &typed)
     while (pathStart < address.size() && address.at(pathStart) != u'/' && address.at(pathStart) != u'?' && address.at(pathStart) != u'#')
         ++pathStart;
 
-    QByteArray url = address.left(pathStart).toUtf8();
-    bool inQuery = false;
-    for (qsizetype i = pathStart; i < address.size(); ++i) {
-        const QChar c = address.at(i);
-        if (c == u'#')
-            break; // The fragment is never sent.
-        if (c == u'?')
-            inQuery = true;
-        if (c.isHighSurrogate() && i + 1 < address.size() && address.at(i + 1).isLowSurrogate()) {
-            const QByteArray utf8 = address.mid(i, 2).toUtf8();
-            for (char b : utf8)
-                url.append('%').append(QByteArray::number(static_cast<unsigned char>(b), 16).toUpper().rightJustified(2, '0'));
-            ++i;
-            continue;
-        }
-        appendEncoded(url, c, inQuery);
-    }
-    return url;
+    return address.left(pathStart).toUtf8() + encodePathAndQuery(QStringView(address).sliced(pathStart));
 }
 
 } // namespace Address

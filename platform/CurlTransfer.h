@@ -24,8 +24,6 @@ public:
     OpenUrlResult openURL(const QString &address) override;
     bool busy() const override { return m_busy; }
 
-    const TransferSettings &settings() const { return m_settings; }
-
 private:
     TransferSettings m_settings;
     bool m_busy = false;

@@ -244,6 +244,18 @@ QString decodeLatin10(QByteArrayView bytes)
     return text;
 }
 
+// Stateless, so that a sequence cut off at the end becomes U+FFFD instead of silently
+// waiting for bytes that never come; a leading U+FEFF after a stripped BOM is text.
+constexpr auto decoderFlags = QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
+
+// The platform's fast UTF-8 decoder; false when the bytes are not valid UTF-8.
+bool decodeValidUtf8(QByteArrayView bytes, QString *text)
+{
+    QStringDecoder utf8(QStringConverter::Utf8, decoderFlags);
+    *text = utf8.decode(bytes);
+    return !utf8.hasError();
+}
+
 // UTF-8 with one U+FFFD for each maximal invalid subpart, as browsers decode it. Only
 // for bodies that have errors: valid UTF-8 takes the platform's fast decoder.
 QString decodeUtf8LikeBrowsers(QByteArrayView bytes)
@@ -492,25 +504,20 @@ bool decodeWith(const QByteArray &encoding, QByteArrayView bytes, QString *text)
         *text = decodeUserDefined(bytes);
         return true;
     }
-    // Stateless, so that a sequence cut off at the end becomes U+FFFD instead of
-    // silently waiting for bytes that never come.
-    const auto flags = QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
     if (encoding == "UTF-8") {
-        QStringDecoder utf8(QStringConverter::Utf8, flags);
-        *text = utf8.decode(bytes);
-        if (utf8.hasError())
+        if (!decodeValidUtf8(bytes, text))
             *text = decodeUtf8LikeBrowsers(bytes);
         return true;
     }
     QStringDecoder decoder;
     if (encoding == "UTF-16LE")
-        decoder = QStringDecoder(QStringConverter::Utf16LE, flags);
+        decoder = QStringDecoder(QStringConverter::Utf16LE, decoderFlags);
     else if (encoding == "UTF-16BE")
-        decoder = QStringDecoder(QStringConverter::Utf16BE, flags);
+        decoder = QStringDecoder(QStringConverter::Utf16BE, decoderFlags);
     else
-        decoder = QStringDecoder(decoderName(encoding).constData(), flags);
+        decoder = QStringDecoder(decoderName(encoding).constData(), decoderFlags);
     if (!decoder.isValid() && encoding == "Big5")
-        decoder = QStringDecoder("Big5", flags);
+        decoder = QStringDecoder("Big5", decoderFlags);
     if (!decoder.isValid())
         return false;
     *text = decoder.decode(bytes);
@@ -525,11 +532,8 @@ QString decode(QByteArrayView body, QByteArrayView contentType)
     if (!sniffed.encoding.isEmpty() && decodeWith(sniffed.encoding, rest, &text))
         return text;
 
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-    text = utf8.decode(rest);
-    if (!utf8.hasError())
-        return text;
-    decodeWith("windows-1252", rest, &text);
+    if (!decodeValidUtf8(rest, &text))
+        decodeWith("windows-1252", rest, &text);
     return text;
 }
 

@@ -23,6 +23,16 @@ QFont windowFont()
     return font;
 }
 
+void setHeightInTwips(QWidget &widget, float twips)
+{
+    widget.resize(widget.width(), Twips::toPixels(twips, widget.logicalDpiY()));
+}
+
+void setWidthInTwips(QWidget &widget, float twips)
+{
+    widget.resize(Twips::toPixels(twips, widget.logicalDpiX()), widget.height());
+}
+
 QtTextBox::QtTextBox(QWidget *parent)
     : QLineEdit(parent)
 {
@@ -35,12 +45,12 @@ QtTextBox::QtTextBox(QWidget *parent)
 
 void QtTextBox::setHeightTwips(float twips)
 {
-    resize(width(), Twips::toPixels(twips, logicalDpiY()));
+    setHeightInTwips(*this, twips);
 }
 
 void QtTextBox::setWidthTwips(float twips)
 {
-    resize(Twips::toPixels(twips, logicalDpiX()), height());
+    setWidthInTwips(*this, twips);
 }
 
 QtStatusBar::QtStatusBar(QWidget *parent)

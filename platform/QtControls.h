@@ -19,6 +19,10 @@ class QToolButton;
 // The font the window description asks for, or the nearest sans serif there is.
 QFont windowFont();
 
+// Resize a control in twips at its screen's resolution; its top-left corner stays.
+void setHeightInTwips(QWidget &widget, float twips);
+void setWidthInTwips(QWidget &widget, float twips);
+
 class QtTextBox : public QLineEdit, public TextBox
 {
     Q_OBJECT
@@ -95,7 +99,6 @@ public:
     explicit QtPopupMenu(QWidget *parent);
     void popup() override;
 
-    QMenu *menu() const { return m_menu; }
     QAction *copyAction() const { return m_copy; }
     QAction *saveAction() const { return m_save; }
     QAction *clearAction() const { return m_clear; }

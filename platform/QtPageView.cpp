@@ -1,5 +1,6 @@
 #include "QtPageView.h"
 
+#include "QtControls.h"
 #include "SafeFile.h"
 #include "Twips.h"
 
@@ -82,12 +83,12 @@ QString QtPageView::saveFile(const QString &path, int format)
 
 void QtPageView::setHeightTwips(float twips)
 {
-    resize(width(), Twips::toPixels(twips, logicalDpiY()));
+    setHeightInTwips(*this, twips);
 }
 
 void QtPageView::setWidthTwips(float twips)
 {
-    resize(Twips::toPixels(twips, logicalDpiX()), height());
+    setWidthInTwips(*this, twips);
 }
 
 void QtPageView::showDocument(const QString &text)
@@ -341,15 +342,14 @@ void QtPageView::ensureCursorVisible()
         h->setValue(x - room + room / 4);
 }
 
-void QtPageView::copySelection(int mode)
+void QtPageView::copySelection(QClipboard::Mode mode)
 {
     if (m_anchor == m_cursor)
         return;
     QClipboard *clipboard = QGuiApplication::clipboard();
-    const auto clipboardMode = QClipboard::Mode(mode);
-    if (clipboardMode == QClipboard::Selection && !clipboard->supportsSelection())
+    if (mode == QClipboard::Selection && !clipboard->supportsSelection())
         return;
-    clipboard->setText(selectedText(), clipboardMode);
+    clipboard->setText(selectedText(), mode);
 }
 
 void QtPageView::mousePressEvent(QMouseEvent *event)

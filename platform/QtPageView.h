@@ -3,6 +3,7 @@
 #include "PageView.h"
 
 #include <QAbstractScrollArea>
+#include <QClipboard>
 #include <QHash>
 
 #include <memory>
@@ -79,7 +80,7 @@ private:
     qreal xOf(qsizetype offset);
     void moveCursor(qsizetype offset, bool keepAnchor);
     void ensureCursorVisible();
-    void copySelection(int mode);
+    void copySelection(QClipboard::Mode mode);
     int visibleRows() const;
     int textLeft() const;
 

@@ -4,11 +4,6 @@
 
 namespace Twips {
 
-float perPixel(double logicalDpi)
-{
-    return static_cast<float>(perInch / logicalDpi);
-}
-
 int toPixels(float twips, double logicalDpi)
 {
     return static_cast<int>(std::lround(twips * logicalDpi / perInch));

@@ -6,7 +6,6 @@ namespace Twips {
 
 constexpr float perInch = 1440.0f;
 
-float perPixel(double logicalDpi);
 int toPixels(float twips, double logicalDpi);
 float fromPixels(double pixels, double logicalDpi);
 

@@ -227,12 +227,7 @@ void TestForm1::statusFollowsTheStages()
     w.form->show();
     w.connectTo(server.base() + QStringLiteral("/slow"));
 
-    QStringList folded;
-    for (const QString &text : std::as_const(w.statusTexts)) {
-        if (folded.isEmpty() || folded.last() != text)
-            folded.append(text);
-    }
-    QCOMPARE(folded, (QStringList{QStringLiteral("please wait..."), QStringLiteral("resloving host..."),
+    QCOMPARE(foldRepeats(w.statusTexts), (QStringList{QStringLiteral("please wait..."), QStringLiteral("resloving host..."),
                                   QStringLiteral("host resloved..."), QStringLiteral("connecting..."),
                                   QStringLiteral("connected..."), QStringLiteral("requesting..."),
                                   QStringLiteral("request sent..."), QStringLiteral("receiving response..."),
@@ -242,10 +237,7 @@ void TestForm1::statusFollowsTheStages()
 
 void TestForm1::failedFetchReportsAndKeepsEverything()
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const QString address = QStringLiteral("127.0.0.1:%1/").arg(probe.serverPort());
-    probe.close();
+    const QString address = QStringLiteral("127.0.0.1:%1/").arg(TestHttpServer::closedPort());
 
     Window w;
     w.form->show();

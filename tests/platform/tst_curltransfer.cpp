@@ -48,24 +48,6 @@ QByteArray compressed(const QByteArray &encoding, const QByteArray &data)
     return qCompress(data).mid(4);
 }
 
-// Consecutive repeats of "receiving response" folded into one.
-QList<int> folded(const QList<int> &states)
-{
-    QList<int> result;
-    for (int s : states) {
-        if (result.isEmpty() || result.last() != s)
-            result.append(s);
-    }
-    return result;
-}
-
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 const QList<int> fullSuccess = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12};
 
 } // namespace
@@ -174,7 +156,7 @@ void TestCurlTransfer::stages()
     const Fetch f = fetch(transfer, address);
     QVERIFY(!f.result.error);
     QCOMPARE(f.result.document.size(), bodySize);
-    QCOMPARE(folded(f.states), fullSuccess);
+    QCOMPARE(foldRepeats(f.states), fullSuccess);
 }
 
 void TestCurlTransfer::redirects_data()
@@ -239,7 +221,7 @@ void TestCurlTransfer::failures()
 
     QString address = server.base() + QLatin1Char('/') + what;
     if (what == QLatin1String("refused"))
-        address = QStringLiteral("127.0.0.1:%1/").arg(closedPort());
+        address = QStringLiteral("127.0.0.1:%1/").arg(TestHttpServer::closedPort());
     if (what == QLatin1String("nohost"))
         address = QStringLiteral("nosuch.invalid/");
 
@@ -252,7 +234,7 @@ void TestCurlTransfer::failures()
     QTEST(f.result.error->number, "number");
     QVERIFY2(f.result.error->description.contains(message), qPrintable(f.result.error->description));
     QVERIFY(f.result.document.isEmpty());
-    QTEST(folded(f.states), "states");
+    QTEST(foldRepeats(f.states), "states");
 }
 
 void TestCurlTransfer::errorStatusShowsItsBody_data()

@@ -32,6 +32,13 @@ void TestHttpServer::route(const QByteArray &target, Script script)
     m_routes.insert(target, std::move(script));
 }
 
+quint16 TestHttpServer::closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
 QByteArray TestHttpServer::response(int status, const QByteArray &body, const QByteArray &contentType,
                                     const QByteArray &extraHeaders)
 {

@@ -10,6 +10,18 @@
 
 class QTcpSocket;
 
+// A sequence with consecutive repeats folded into one ("receiving response..." repeats).
+template<typename T>
+QList<T> foldRepeats(const QList<T> &items)
+{
+    QList<T> result;
+    for (const T &item : items) {
+        if (result.isEmpty() || result.last() != item)
+            result.append(item);
+    }
+    return result;
+}
+
 // A loopback HTTP server for tests, on a port the OS picks. Each path answers with a
 // script of raw steps: bytes to send, pauses, and closing the connection. Every
 // request is recorded as it arrived.
@@ -44,6 +56,9 @@ public:
 
     QList<Request> requests;
     int connections = 0;
+
+    // A loopback port where nothing listens: connections to it are refused.
+    static quint16 closedPort();
 
     static QByteArray response(int status, const QByteArray &body, const QByteArray &contentType = "text/html",
                                const QByteArray &extraHeaders = {});
