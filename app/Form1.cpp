@@ -1,13 +1,26 @@
 #include "Form1.h"
 
+#include "CloseConfirmation.h"
 #include "Connect.h"
-#include "QtControls.h"
-#include "QtPageView.h"
-#include "QtServices.h"
+#include "ContextMenu.h"
+#include "CurlTransfer.h"
+#include "ErrorReport.h"
+#include "FormLoad.h"
+#include "ImageList.h"
+#include "ProgressTexts.h"
+#include "QtClipboard.h"
+#include "QtMessageBox.h"
+#include "QtPopupMenu.h"
+#include "QtProgram.h"
+#include "QtSaveDialog.h"
 #include "QtSessionManager.h"
+#include "QtStatusBar.h"
+#include "QtTextBox.h"
+#include "QtToolbar.h"
+#include "ResizeRule.h"
+#include "SaveCommand.h"
+#include "SourceView.h"
 #include "Twips.h"
-#include "ViewCommands.h"
-#include "WindowHandlers.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -65,7 +78,7 @@ void Form1::createControls()
     m_imageList1 = std::make_unique<ImageList>(QSize(16, 16), QColor(192, 192, 192));
     m_imageList1->add(QImage(QStringLiteral(":/pictures/connect.png")));
 
-    m_rchtxtHTML = new QtPageView(this);
+    m_rchtxtHTML = new SourceView(this);
     m_rchtxtHTML->setObjectName(QStringLiteral("rchtxtHTML"));
     m_rchtxtHTML->setGeometry(0, px(360), px(3375), px(1815));
 
@@ -102,7 +115,7 @@ void Form1::connectEvents()
         report(Toolbar1_ButtonClick(button, *m_sbrStatus, *m_txtURL, *m_inet1, *m_rchtxtHTML));
     });
     connect(m_inet1, &Transfer::stateChanged, this, [this](int state) { Inet1_StateChanged(state, *m_sbrStatus); });
-    connect(m_rchtxtHTML, &QtPageView::mouseDown, this, [this](int button, int shift, float x, float y) {
+    connect(m_rchtxtHTML, &SourceView::mouseDown, this, [this](int button, int shift, float x, float y) {
         rchtxtHTML_MouseDown(button, shift, x, y, *m_popup);
     });
     connect(m_popup->copyAction(), &QAction::triggered, this, [this] { Copy_Click(*m_clipboard, *m_rchtxtHTML); });
@@ -113,8 +126,7 @@ void Form1::connectEvents()
 
 void Form1::report(const Failure &failure)
 {
-    if (failure)
-        m_messageBox->msgBox(errorReportText(*failure), MsgBox::critical, QStringLiteral("Vellumin"));
+    reportError(*m_messageBox, failure);
 }
 
 float Form1::outerWidthTwips() const

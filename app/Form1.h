@@ -1,25 +1,25 @@
 #pragma once
 
-#include "CurlTransfer.h"
 #include "RuntimeError.h"
-#include "Toolbar.h"
+#include "TransferSettings.h"
 
 #include <QWidget>
 
 #include <memory>
 
 class Clipboard;
+class CurlTransfer;
 class ImageList;
 class MessageBox;
 class Program;
 class QSessionManager;
 class QToolButton;
-class QtPageView;
 class QtPopupMenu;
 class QtStatusBar;
 class QtTextBox;
 class QtToolbar;
 class SaveDialog;
+class SourceView;
 
 // The program's one window. It owns the controls and hands each of their events to
 // its handler.
@@ -42,7 +42,7 @@ public:
     explicit Form1(Services services);
     ~Form1() override;
 
-    QtPageView *rchtxtHTML() const { return m_rchtxtHTML; }
+    SourceView *rchtxtHTML() const { return m_rchtxtHTML; }
     QtTextBox *txtURL() const { return m_txtURL; }
     QtStatusBar *sbrStatus() const { return m_sbrStatus; }
     QtToolbar *Toolbar1() const { return m_toolbar1; }
@@ -65,7 +65,6 @@ private:
     void connectEvents();
     void alignBars();
     void runResize();
-    // Where an error that no handler caught is reported; the program goes on.
     void report(const Failure &failure);
     int px(float twips) const;
 
@@ -80,7 +79,7 @@ private:
     SaveDialog *m_commonDialog1;
 
     CurlTransfer *m_inet1 = nullptr;
-    QtPageView *m_rchtxtHTML = nullptr;
+    SourceView *m_rchtxtHTML = nullptr;
     QtToolbar *m_toolbar1 = nullptr;
     QToolButton *m_connectButton = nullptr;
     QtTextBox *m_txtURL = nullptr;

@@ -3,8 +3,9 @@
 
 #include "Form1.h"
 #include "MessageBox.h"
-#include "QtControls.h"
-#include "QtPageView.h"
+#include "QtStatusBar.h"
+#include "QtTextBox.h"
+#include "SourceView.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -25,4 +25,4 @@ public:
 };
 
 // SaveFile's format argument for plain text.
-constexpr int rtfText = 1;
+constexpr int saveAsPlainText = 1;

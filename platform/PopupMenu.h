@@ -1,7 +1,7 @@
 #pragma once
 
-// A context menu. popup() opens it at the mouse pointer and returns once it has
-// closed, after the chosen item's command has run.
+// A context menu. popup() opens it at the mouse pointer; the chosen item's command
+// runs when the user picks it.
 class PopupMenu
 {
 public:

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QLatin1String>
 #include <QString>
+
+// The program's name, as its message boxes and the desktop show it.
+constexpr QLatin1String programName("Vellumin");
 
 // The running program itself.
 class Program
@@ -9,6 +13,7 @@ public:
     virtual ~Program() = default;
     // The folder of the running executable.
     virtual QString appPath() const = 0;
-    // Ends the program at once, with exit status 0; no handler runs afterwards.
+    // Ends the program, with exit status 0: once the handler that asked returns, no
+    // other handler runs.
     virtual void end() = 0;
 };

@@ -23,6 +23,5 @@ constexpr int UnsupportedScheme = 1002;
 constexpr int InvalidAddress = 1003;
 constexpr int DocumentTooLarge = 1004;
 constexpr int TransferBusy = 1005;
+constexpr int OutOfMemory = 1006;
 } // namespace ErrorNumber
-
-QString errorReportText(const RuntimeError &error);

@@ -1,4 +1,4 @@
-#include "Connect.h"
+#include "ProgressTexts.h"
 
 #include "StatusBar.h"
 #include "Transfer.h"

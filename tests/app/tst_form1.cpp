@@ -1,7 +1,10 @@
 #include "Fakes.h"
 #include "Form1.h"
-#include "QtControls.h"
-#include "QtPageView.h"
+#include "QtPopupMenu.h"
+#include "QtStatusBar.h"
+#include "QtTextBox.h"
+#include "QtToolbar.h"
+#include "SourceView.h"
 #include "TestHttpServer.h"
 
 #include <QMenuBar>

@@ -1,5 +1,6 @@
 #include "Connect.h"
 #include "Fakes.h"
+#include "ProgressTexts.h"
 
 #include <QtTest>
 

@@ -1,0 +1,19 @@
+#pragma once
+
+class Clipboard;
+class PageView;
+class PopupMenu;
+
+namespace MouseButton {
+constexpr int left = 1;
+constexpr int right = 2;
+constexpr int middle = 4;
+} // namespace MouseButton
+
+// The view's context menu opens on a right press, whatever keys are held.
+void rchtxtHTML_MouseDown(int button, int shift, float x, float y, PopupMenu &popup);
+
+// Copy puts the view's whole document on the clipboard as plain text, and nothing else.
+void Copy_Click(Clipboard &clipboard, const PageView &rchtxtHTML);
+
+void Clear_Click(PageView &rchtxtHTML);

@@ -1,0 +1,14 @@
+#include "QtClipboard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+void QtClipboard::clear()
+{
+    QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+}
+
+void QtClipboard::setText(const QString &text)
+{
+    QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+}

@@ -1,0 +1,230 @@
+#include "Fakes.h"
+#include "QtSaveDialog.h"
+#include "SaveCommand.h"
+#include "SourceView.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(data);
+}
+
+} // namespace
+
+class TestSaveCommand : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void saveSetsDialogBeforeEveryShowing();
+    void save_data();
+    void save();
+    void cancelledSaveWritesNothing();
+    void failedWriteKeepsExistingFile();
+    void realDialogAddsExtension();
+};
+
+void TestSaveCommand::saveSetsDialogBeforeEveryShowing()
+{
+    FakeSaveDialog dialog;
+    FakeProgram program;
+    FakePageView view;
+    FakeMessageBox box;
+    for (int i = 0; i < 2; ++i) {
+        dialog.setDefaultExt({});
+        dialog.setInitDir({});
+        dialog.setFilter({});
+        dialog.cancelNext = true;
+        Save_Click(dialog, program, view, box);
+        QCOMPARE(dialog.defaultExt, QStringLiteral("txt"));
+        QCOMPARE(dialog.initDir, program.path);
+        QCOMPARE(dialog.filter, QStringLiteral("(*.txt)|*.txt"));
+    }
+    QCOMPARE(dialog.shown, 2);
+    QVERIFY(view.savedTo.isEmpty());
+    QVERIFY(box.prompts.isEmpty());
+}
+
+void TestSaveCommand::save_data()
+{
+    QTest::addColumn<QString>("name");       // relative to a fresh folder
+    QTest::addColumn<QByteArray>("existing"); // content already there, if any
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<bool>("fails");
+    QTest::newRow("fresh path") << QStringLiteral("page.txt") << QByteArray() << QStringLiteral("<html>\r\n</html>") << false;
+    QTest::newRow("replaces, never appends") << QStringLiteral("page.txt") << QByteArray("older and longer content") << QStringLiteral("new") << false;
+    QTest::newRow("empty view gives an empty file") << QStringLiteral("empty.txt") << QByteArray() << QString() << false;
+    QTest::newRow("Japanese and emoji as UTF-8")
+        << QStringLiteral("utf8.txt") << QByteArray() << QStringLiteral("日本語のページ 😀\u00A0\u2028") << false;
+    QTest::newRow("folder that does not exist") << QStringLiteral("no/such/folder/page.txt") << QByteArray() << QStringLiteral("x") << true;
+    QTest::newRow("parent is a regular file") << QStringLiteral("afile/page.txt") << QByteArray() << QStringLiteral("x") << true;
+    QTest::newRow("empty file name") << QString() << QByteArray() << QStringLiteral("x") << true;
+}
+
+void TestSaveCommand::save()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, existing);
+    QFETCH(QString, document);
+    QFETCH(bool, fails);
+
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("afile")), "a file, not a folder");
+    const QString path = name.isEmpty() ? QString() : dir.filePath(name);
+    if (!existing.isEmpty())
+        writeFile(path, existing);
+
+    FakeSaveDialog dialog;
+    dialog.nextFileName = path;
+    FakeProgram program;
+    FakeMessageBox box;
+    SourceView view;
+    view.setTextRTF(document);
+
+    Save_Click(dialog, program, view, box);
+
+    if (fails) {
+        QCOMPARE(box.prompts.size(), 1);
+        QCOMPARE(box.titles.first(), QStringLiteral("Vellumin"));
+        if (!path.isEmpty()) {
+            QVERIFY2(box.prompts.first().contains(QDir::toNativeSeparators(path)), qPrintable(box.prompts.first()));
+            QVERIFY(!QFileInfo::exists(path));
+        }
+    } else {
+        QVERIFY2(box.prompts.isEmpty(), qPrintable(box.prompts.value(0)));
+        QCOMPARE(readAll(path), document.toUtf8());
+        QCOMPARE(QString::fromUtf8(readAll(path)), document);
+    }
+    // The view keeps its text either way.
+    QCOMPARE(view.text(), document);
+}
+
+void TestSaveCommand::cancelledSaveWritesNothing()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("page.txt"));
+    FakeSaveDialog dialog;
+    dialog.nextFileName = path;
+    FakeProgram program;
+    FakeMessageBox box;
+    SourceView view;
+    view.setText(QStringLiteral("first"));
+    Save_Click(dialog, program, view, box);
+    QCOMPARE(readAll(path), QByteArray("first"));
+
+    // The dialog still holds the earlier name; a cancel must not write to it.
+    view.setText(QStringLiteral("second"));
+    dialog.cancelNext = true;
+    Save_Click(dialog, program, view, box);
+    QCOMPARE(readAll(path), QByteArray("first"));
+    QVERIFY(box.prompts.isEmpty());
+}
+
+void TestSaveCommand::failedWriteKeepsExistingFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("keep.txt"));
+    writeFile(path, "the user's earlier save");
+
+    // A write that runs out of room halfway: the file size limit stands in for a full
+    // disk, and works for root too.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+
+    FakeSaveDialog dialog;
+    dialog.nextFileName = path;
+    FakeProgram program;
+    FakeMessageBox box;
+    SourceView view;
+    view.setText(QString(100000, QLatin1Char('x')));
+    Save_Click(dialog, program, view, box);
+    setrlimit(RLIMIT_FSIZE, &old);
+
+    QCOMPARE(box.prompts.size(), 1);
+    QCOMPARE(readAll(path), QByteArray("the user's earlier save"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.txt")});
+}
+
+void TestSaveCommand::realDialogAddsExtension()
+{
+    QTemporaryDir dir;
+    QtSaveDialog dialog(nullptr);
+    FakeProgram program;
+    program.path = dir.path();
+    FakeMessageBox box;
+    SourceView view;
+    view.setText(QStringLiteral("saved through the dialog"));
+
+    QStringList filters;
+    QString directory;
+    QTimer::singleShot(0, this, [&] {
+        auto *fileDialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(fileDialog);
+        filters = fileDialog->nameFilters();
+        directory = fileDialog->directory().absolutePath();
+        fileDialog->selectFile(QStringLiteral("bare"));
+        QMetaObject::invokeMethod(fileDialog, "accept");
+    });
+    Save_Click(dialog, program, view, box);
+
+    QCOMPARE(filters, QStringList{QStringLiteral("(*.txt)")});
+    QCOMPARE(directory, QDir(dir.path()).absolutePath());
+    QCOMPARE(dialog.fileName(), QDir(dir.path()).absoluteFilePath(QStringLiteral("bare.txt")));
+    QCOMPARE(readAll(dir.filePath(QStringLiteral("bare.txt"))), QByteArray("saved through the dialog"));
+
+    // The next showing opens in the program's folder with the last name filled in.
+    QString offered;
+    QTimer::singleShot(0, this, [&] {
+        auto *fileDialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(fileDialog);
+        offered = fileDialog->selectedFiles().value(0);
+        fileDialog->reject();
+    });
+    Save_Click(dialog, program, view, box);
+    QCOMPARE(QFileInfo(offered).fileName(), QStringLiteral("bare.txt"));
+
+    // Choosing a file that exists asks first; No writes nothing.
+    view.setText(QStringLiteral("would replace"));
+    bool asked = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *fileDialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(fileDialog);
+        QTimer::singleShot(0, this, [&, fileDialog] {
+            auto *question = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            asked = question != nullptr;
+            if (question)
+                question->button(QMessageBox::No)->click();
+            fileDialog->reject();
+        });
+        QMetaObject::invokeMethod(fileDialog, "accept");
+    });
+    Save_Click(dialog, program, view, box);
+    QVERIFY(asked);
+    QCOMPARE(readAll(dir.filePath(QStringLiteral("bare.txt"))), QByteArray("saved through the dialog"));
+    QVERIFY(box.prompts.isEmpty());
+}
+
+QTEST_MAIN(TestSaveCommand)
+#include "tst_savecommand.moc"
