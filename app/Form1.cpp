@@ -66,7 +66,13 @@ Form1::Form1(Services services)
     report(Form_Load(*m_sbrStatus));
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The transfer goes first: a Connect waiting for it is ended there, before the
+    // controls it would have written to.
+    delete m_inet1;
+    m_inet1 = nullptr;
+}
 
 int Form1::px(float twips) const
 {
@@ -112,7 +118,8 @@ void Form1::createControls()
 void Form1::connectEvents()
 {
     connect(m_toolbar1, &QtToolbar::buttonClick, this, [this](const ToolbarButton &button) {
-        report(Toolbar1_ButtonClick(button, *m_sbrStatus, *m_txtURL, *m_inet1, *m_rchtxtHTML));
+        Toolbar1_ButtonClick(button, *m_sbrStatus, *m_txtURL, *m_inet1, *m_rchtxtHTML)
+            .onFailure([this](const RuntimeError &error) { report(error); });
     });
     connect(m_inet1, &Transfer::stateChanged, this, [this](int state) { Inet1_StateChanged(state, *m_sbrStatus); });
     connect(m_rchtxtHTML, &SourceView::mouseDown, this, [this](int button, int shift, float x, float y) {

@@ -48,6 +48,7 @@ public:
     QtToolbar *Toolbar1() const { return m_toolbar1; }
     QToolButton *connectButton() const { return m_connectButton; }
     QtPopupMenu *Popup() const { return m_popup; }
+    CurlTransfer *Inet1() const { return m_inet1; }
 
     // The window's size in twips, frame and title bar included.
     float outerWidthTwips() const;

@@ -1,9 +1,9 @@
+#include "CurlHandle.h"
 #include "Form1.h"
+#include "Program.h"
 
 #include <QApplication>
 #include <QSessionManager>
-
-#include <curl/curl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,14 +21,14 @@ int main(int, char *argv[])
         return 1;
     }
 
-    curl_global_init(CURL_GLOBAL_DEFAULT);
+    const CurlGlobal curl;
 
     // The program takes no command line: Qt sees none, so it acts on no -style,
     // -session or the like either.
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
-    QApplication::setApplicationName(QStringLiteral("Vellumin"));
+    QApplication::setApplicationName(programName);
     QApplication::setApplicationVersion(QString::fromLatin1(versionText));
     QApplication::setDesktopFileName(QStringLiteral("vellumin"));
 
@@ -39,7 +39,5 @@ int main(int, char *argv[])
                      [](QSessionManager &manager) { manager.setRestartHint(QSessionManager::RestartNever); });
     window.show();
 
-    const int status = app.exec();
-    curl_global_cleanup();
-    return status;
+    return app.exec();
 }

@@ -1,6 +1,7 @@
 // Measures the Connect path as the user meets it: the real window on the offscreen
 // platform, real libcurl, pages from a loopback server. Prints a table.
 
+#include "CurlHandle.h"
 #include "Form1.h"
 #include "MessageBox.h"
 #include "QtStatusBar.h"
@@ -17,8 +18,6 @@
 #include <QTextStream>
 #include <QTimer>
 #include <QToolButton>
-
-#include <curl/curl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -151,8 +150,8 @@ FetchTimes fetchOnce(Form1 &form, PaintWatch &watch, const QString &url, bool me
 int childMain(int argc, char **argv)
 {
     const QByteArray mode = argv[1];
+    const CurlGlobal curl;
     QApplication app(argc, argv);
-    curl_global_init(CURL_GLOBAL_DEFAULT);
     ReportingMessageBox box;
     Form1::Services services;
     services.messageBox = &box;

@@ -2,6 +2,12 @@
 
 #include "RuntimeError.h"
 
+// moc cannot read the coroutine headers, and needs nothing from them.
+#ifndef Q_MOC_RUN
+#include "Pending.h"
+#endif
+
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -22,22 +28,31 @@ constexpr int Error = 11;
 constexpr int ResponseCompleted = 12;
 } // namespace InetState
 
-struct OpenUrlResult
+// A whole document, as a transfer hands it over.
+struct FetchedDocument
 {
-    QString document;
+    QString text;
+    // The Content-Type the server sent, as it sent it; empty when there was none.
+    QByteArray contentType;
+};
+
+struct FetchResult
+{
+    FetchedDocument document;
     Failure error;
 };
 
-// One whole-document retrieval at a time. openURL blocks its caller until the
-// document has arrived or the transfer failed; stateChanged is emitted on the
-// caller's thread while it runs, in the order the stages happened.
+// One whole-document retrieval at a time. openURL starts the transfer and returns at
+// once; the caller co_awaits the result, which arrives on the caller's thread when
+// the whole document is there or the transfer has failed. Meanwhile stateChanged
+// reports each stage on the same thread, in the order the stages happened.
 class Transfer : public QObject
 {
     Q_OBJECT
 
 public:
     using QObject::QObject;
-    virtual OpenUrlResult openURL(const QString &address) = 0;
+    virtual Pending<FetchResult> openURL(const QString &address) = 0;
     virtual bool busy() const = 0;
 
 signals:

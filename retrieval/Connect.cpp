@@ -5,22 +5,22 @@
 #include "TextBox.h"
 #include "Transfer.h"
 
-Failure Toolbar1_ButtonClick(const ToolbarButton &button, StatusBar &sbrStatus, const TextBox &txtURL,
-                             Transfer &Inet1, PageView &rchtxtHTML)
+Command Toolbar1_ButtonClick(ToolbarButton button, StatusBar &sbrStatus, const TextBox &txtURL, Transfer &Inet1,
+                             PageView &rchtxtHTML)
 {
     if (button.key != QLatin1String("Connect"))
-        return {};
+        co_return {};
     // One transfer at a time: a click while one runs starts nothing.
     if (Inet1.busy())
-        return {};
+        co_return {};
 
     sbrStatus.setSimpleText(QStringLiteral("please wait..."));
-    OpenUrlResult fetched = Inet1.openURL(txtURL.text());
+    FetchResult fetched = co_await Inet1.openURL(txtURL.text());
     // A failed fetch leaves the view and the status line as they are.
     if (fetched.error)
-        return fetched.error;
+        co_return fetched.error;
 
-    rchtxtHTML.setTextRTF(fetched.document);
+    rchtxtHTML.setTextRTF(fetched.document.text);
     sbrStatus.setSimpleText(QStringLiteral("complete!"));
-    return {};
+    co_return {};
 }

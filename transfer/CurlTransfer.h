@@ -3,20 +3,31 @@
 #include "Transfer.h"
 #include "TransferSettings.h"
 
-// The transfer component on libcurl. The blocking transfer runs on a worker thread;
-// openURL waits in a local event loop, so the window keeps painting and handling
-// input, and each stage reaches stateChanged on the caller's thread in order.
+#include <memory>
+#include <thread>
+
+class TransferJob;
+
+// The transfer on libcurl. The blocking transfer runs on a worker thread and reports
+// each stage to the window's thread, queued, in order; the result follows the last
+// stage. Destroying the transfer stops a running job and waits for its thread, and
+// the coroutine that awaited it is destroyed, never resumed.
 class CurlTransfer : public Transfer
 {
     Q_OBJECT
 
 public:
     explicit CurlTransfer(TransferSettings settings = {}, QObject *parent = nullptr);
+    ~CurlTransfer() override;
 
-    OpenUrlResult openURL(const QString &address) override;
-    bool busy() const override { return m_busy; }
+    Pending<FetchResult> openURL(const QString &address) override;
+    bool busy() const override { return m_job != nullptr; }
 
 private:
+    void finish();
+
     TransferSettings m_settings;
-    bool m_busy = false;
+    std::unique_ptr<TransferJob> m_job;
+    std::thread m_worker;
+    Completion<FetchResult> m_completion;
 };

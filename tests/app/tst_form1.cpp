@@ -1,3 +1,5 @@
+#include "CurlHandle.h"
+#include "CurlTransfer.h"
 #include "Fakes.h"
 #include "Form1.h"
 #include "QtPopupMenu.h"
@@ -10,8 +12,6 @@
 #include <QMenuBar>
 #include <QToolButton>
 #include <QtTest>
-
-#include <curl/curl.h>
 
 namespace {
 
@@ -43,10 +43,18 @@ struct Window
                          [this](const QString &text) { statusTexts.append(text); });
     }
 
-    void connectTo(const QString &address)
+    // Clicks Connect and returns at once, as the click handler does.
+    void startConnect(const QString &address)
     {
         form->txtURL()->setText(address);
         QTest::mouseClick(form->connectButton(), Qt::LeftButton);
+    }
+
+    // Clicks Connect and lets the window run until the transfer is over.
+    bool connectTo(const QString &address)
+    {
+        startConnect(address);
+        return QTest::qWaitFor([this] { return !form->Inet1()->busy(); }, 30000);
     }
 };
 
@@ -56,9 +64,10 @@ class TestForm1 : public QObject
 {
     Q_OBJECT
 
+    CurlGlobal m_curl;
+
 private slots:
-    void initTestCase() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-    void startsAsDescribed();
+    void startsEmptyWithTheViewFocused();
     void controlsAtTheirPlaces_data();
     void controlsAtTheirPlaces();
     void firstShowLaysOut();
@@ -68,11 +77,14 @@ private slots:
     void fetchingTwiceReplaces();
     void statusFollowsTheStages();
     void failedFetchReportsAndKeepsEverything();
-    void windowStaysAliveDuringSlowTransfer();
+    void windowAnswersDuringSlowTransfer();
+    void closeAnsweredNoDuringTransferKeepsTheFetch();
+    void destroyedDuringTransfer_data();
+    void destroyedDuringTransfer();
     void closeAsks();
 };
 
-void TestForm1::startsAsDescribed()
+void TestForm1::startsEmptyWithTheViewFocused()
 {
     Window w;
     w.form->show();
@@ -193,7 +205,7 @@ void TestForm1::connectShowsThePage()
     server.route("/page", TestHttpServer::ok(page.toUtf8(), "text/html; charset=utf-8"));
     Window w;
     w.form->show();
-    w.connectTo(server.base() + QStringLiteral("/page"));
+    QVERIFY(w.connectTo(server.base() + QStringLiteral("/page")));
     QCOMPARE(w.form->rchtxtHTML()->text(), page);
     QCOMPARE(w.form->sbrStatus()->simpleText(), QStringLiteral("complete!"));
     QCOMPARE(w.form->txtURL()->text(), server.base() + QStringLiteral("/page"));
@@ -214,9 +226,9 @@ void TestForm1::fetchingTwiceReplaces()
     });
     Window w;
     w.form->show();
-    w.connectTo(server.base());
+    QVERIFY(w.connectTo(server.base()));
     QCOMPARE(w.form->rchtxtHTML()->text(), QStringLiteral("fetch 1"));
-    QTest::mouseClick(w.form->connectButton(), Qt::LeftButton);
+    QVERIFY(w.connectTo(server.base()));
     QCOMPARE(w.form->rchtxtHTML()->text(), QStringLiteral("fetch 2"));
 }
 
@@ -228,7 +240,7 @@ void TestForm1::statusFollowsTheStages()
                            {body.left(100000), 30}, {body.mid(100000), 30}});
     Window w;
     w.form->show();
-    w.connectTo(server.base() + QStringLiteral("/slow"));
+    QVERIFY(w.connectTo(server.base() + QStringLiteral("/slow")));
 
     QCOMPARE(foldRepeats(w.statusTexts), (QStringList{QStringLiteral("please wait..."), QStringLiteral("resloving host..."),
                                   QStringLiteral("host resloved..."), QStringLiteral("connecting..."),
@@ -245,7 +257,7 @@ void TestForm1::failedFetchReportsAndKeepsEverything()
     Window w;
     w.form->show();
     w.form->rchtxtHTML()->setTextRTF(QStringLiteral("the page the user had"));
-    w.connectTo(address);
+    QVERIFY(w.connectTo(address));
 
     QCOMPARE(w.messageBox.prompts.size(), 1);
     QVERIFY2(w.messageBox.prompts.first().startsWith(QStringLiteral("Error 7\n")), qPrintable(w.messageBox.prompts.first()));
@@ -257,32 +269,85 @@ void TestForm1::failedFetchReportsAndKeepsEverything()
     QCOMPARE(w.program.ended, 0);
 }
 
-void TestForm1::windowStaysAliveDuringSlowTransfer()
+void TestForm1::windowAnswersDuringSlowTransfer()
 {
     TestHttpServer server;
-    server.route("/slow", {{{}, 600}, {TestHttpServer::response(200, "slow page")}});
+    server.route("/slow", {{{}, 300}, {TestHttpServer::response(200, "slow page")}});
     Window w;
     w.form->show();
     w.form->rchtxtHTML()->setText(QStringLiteral("old"));
 
-    int ticks = 0;
-    QTimer ticker;
-    connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
-    ticker.start(20);
-    QString viewDuring;
-    QTimer::singleShot(200, this, [&] {
-        // A second Connect while the first runs starts nothing; Clear acts at once.
-        QTest::mouseClick(w.form->connectButton(), Qt::LeftButton);
-        w.form->Popup()->clearAction()->trigger();
-        viewDuring = w.form->rchtxtHTML()->text();
-    });
-    w.connectTo(server.base() + QStringLiteral("/slow"));
+    w.startConnect(server.base() + QStringLiteral("/slow"));
+    // The click handler has returned while the transfer runs.
+    QVERIFY(w.form->Inet1()->busy());
+    QCOMPARE(w.form->sbrStatus()->simpleText(), QStringLiteral("please wait..."));
+    // A second Connect starts nothing; Clear acts at once.
+    QTest::mouseClick(w.form->connectButton(), Qt::LeftButton);
+    w.form->Popup()->clearAction()->trigger();
+    QCOMPARE(w.form->rchtxtHTML()->text(), QString());
 
-    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
-    QCOMPARE(viewDuring, QString());
+    QTRY_COMPARE_WITH_TIMEOUT(w.form->rchtxtHTML()->text(), QStringLiteral("slow page"), 10000);
     QCOMPARE(server.requests.size(), 1);
-    QCOMPARE(w.form->rchtxtHTML()->text(), QStringLiteral("slow page"));
     QCOMPARE(w.statusTexts.count(QStringLiteral("please wait...")), 1);
+    QCOMPARE(w.form->sbrStatus()->simpleText(), QStringLiteral("complete!"));
+}
+
+void TestForm1::closeAnsweredNoDuringTransferKeepsTheFetch()
+{
+    TestHttpServer server;
+    server.route("/slow", {{{}, 200}, {TestHttpServer::response(200, "arrived after the question")}});
+    Window w;
+    w.form->show();
+    w.startConnect(server.base() + QStringLiteral("/slow"));
+    QTRY_COMPARE(server.requests.size(), 1);
+
+    // The page arrives while the question is still on screen.
+    w.messageBox.nextAnswer = MsgBox::no;
+    w.messageBox.onShow = [&] {
+        QTest::qWaitFor([&] { return !w.form->Inet1()->busy(); }, 10000);
+    };
+    QVERIFY(!w.form->close());
+    w.messageBox.onShow = nullptr;
+
+    QCOMPARE(w.program.ended, 0);
+    QVERIFY(w.form->isVisible());
+    QCOMPARE(w.form->rchtxtHTML()->text(), QStringLiteral("arrived after the question"));
+    QCOMPARE(w.form->sbrStatus()->simpleText(), QStringLiteral("complete!"));
+}
+
+void TestForm1::destroyedDuringTransfer_data()
+{
+    QTest::addColumn<bool>("closedWithYes");
+    QTest::newRow("closed, answered Yes") << true;
+    QTest::newRow("destroyed without asking") << false;
+}
+
+void TestForm1::destroyedDuringTransfer()
+{
+    QFETCH(bool, closedWithYes);
+    TestHttpServer server;
+    // The server holds the response back far longer than the test runs.
+    server.route("/stalled", {{{}, 60000}, {TestHttpServer::response(200, "never seen")}});
+    {
+        Window w;
+        w.form->show();
+        w.startConnect(server.base() + QStringLiteral("/stalled"));
+        QTRY_COMPARE(server.requests.size(), 1);
+        if (closedWithYes) {
+            w.messageBox.nextAnswer = MsgBox::yes;
+            QVERIFY(w.form->close());
+            QCOMPARE(w.program.ended, 1);
+        }
+        // Destroying the window stops the transfer and ends the waiting Connect without
+        // resuming it: nothing is written to the controls on their way out, nothing reported.
+        QObject::connect(w.form->sbrStatus(), &QtStatusBar::simpleTextChanged, &server, [&](const QString &text) {
+            QFAIL(qPrintable(QStringLiteral("status written during destruction: ") + text));
+        });
+        w.form.reset();
+        QCOMPARE(w.messageBox.prompts.size(), closedWithYes ? 1 : 0);
+    }
+    // The worker has ended and its connection is closed.
+    QTRY_COMPARE(server.openConnections(), 0);
 }
 
 void TestForm1::closeAsks()

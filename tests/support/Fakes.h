@@ -152,21 +152,41 @@ public:
     int released = 0;
 };
 
-// Emits its scripted stages, then returns its scripted result.
+// Emits its scripted stages, then hands over its scripted result: at once, or, with
+// holdResult, when the test calls finish().
 class FakeTransfer : public Transfer
 {
 public:
-    OpenUrlResult openURL(const QString &address) override
+    Pending<FetchResult> openURL(const QString &address) override
     {
         addresses.append(address);
         for (int state : states)
             emit stateChanged(state);
-        return result;
+        if (!holdResult)
+            return Pending<FetchResult>::ready(result);
+        isBusy = true;
+        return m_completion.pending();
     }
     bool busy() const override { return isBusy; }
 
+    void finish()
+    {
+        isBusy = false;
+        m_completion.complete(result);
+    }
+    // The transfer goes away without a result, as when its window is destroyed.
+    void abandon()
+    {
+        isBusy = false;
+        m_completion.abandon();
+    }
+
     QList<int> states;
-    OpenUrlResult result;
+    FetchResult result;
     QStringList addresses;
+    bool holdResult = false;
     bool isBusy = false;
+
+private:
+    Completion<FetchResult> m_completion;
 };

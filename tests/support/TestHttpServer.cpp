@@ -63,6 +63,8 @@ void TestHttpServer::onNewConnection()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
         ++connections;
+        ++m_open;
+        connect(socket, &QTcpSocket::disconnected, this, [this] { --m_open; });
         auto *buffer = new QByteArray;
         connect(socket, &QObject::destroyed, this, [buffer] { delete buffer; });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);

@@ -56,6 +56,8 @@ public:
 
     QList<Request> requests;
     int connections = 0;
+    // Connections the client has not closed yet.
+    int openConnections() const { return m_open; }
 
     // A loopback port where nothing listens: connections to it are refused.
     static quint16 closedPort();
@@ -70,6 +72,7 @@ private:
     void serve(QTcpSocket *socket, const Request &request);
 
     QTcpServer m_server;
+    int m_open = 0;
     QHash<QByteArray, Script> m_routes;
     std::function<Script(const Request &)> m_fallback;
 };

@@ -1,3 +1,5 @@
+#include "Await.h"
+#include "CurlHandle.h"
 #include "CurlTransfer.h"
 #include "TestHttpServer.h"
 
@@ -13,7 +15,11 @@ namespace {
 
 struct Fetch
 {
-    OpenUrlResult result;
+    struct Result
+    {
+        QString document;
+        Failure error;
+    } result;
     QList<int> states;
 };
 
@@ -21,8 +27,12 @@ Fetch fetch(CurlTransfer &transfer, const QString &address)
 {
     Fetch f;
     QObject::connect(&transfer, &Transfer::stateChanged, &transfer, [&f](int s) { f.states.append(s); });
-    f.result = transfer.openURL(address);
+    const std::optional<FetchResult> result = awaitValue(transfer.openURL(address));
     QObject::disconnect(&transfer, &Transfer::stateChanged, &transfer, nullptr);
+    if (!result)
+        f.result.error = RuntimeError{-1, QStringLiteral("the transfer never finished")};
+    else
+        f.result = {result->document.text, result->error};
     return f;
 }
 
@@ -56,8 +66,9 @@ class TestCurlTransfer : public QObject
 {
     Q_OBJECT
 
+    CurlGlobal m_curl;
+
 private slots:
-    void initTestCase() { curl_global_init(CURL_GLOBAL_DEFAULT); }
     void bodyArrivesWhole_data();
     void bodyArrivesWhole();
     void requestAsTyped();
@@ -443,18 +454,15 @@ void TestCurlTransfer::secondOpenWhileBusyIsRefused()
     TestHttpServer server;
     server.route("/slow", {{{}, 300}, {TestHttpServer::response(200, "slow page")}});
     CurlTransfer transfer;
-    OpenUrlResult nested;
-    bool busyDuring = false;
-    QTimer::singleShot(50, &transfer, [&] {
-        busyDuring = transfer.busy();
-        nested = transfer.openURL(server.base() + QStringLiteral("/slow"));
-    });
-    const Fetch f = fetch(transfer, server.base() + QStringLiteral("/slow"));
-    QVERIFY(!f.result.error);
-    QCOMPARE(f.result.document, QStringLiteral("slow page"));
-    QVERIFY(busyDuring);
-    QVERIFY(nested.error);
-    QCOMPARE(nested.error->number, ErrorNumber::TransferBusy);
+    Pending<FetchResult> first = transfer.openURL(server.base() + QStringLiteral("/slow"));
+    QVERIFY(transfer.busy());
+    const std::optional<FetchResult> nested = awaitValue(transfer.openURL(server.base() + QStringLiteral("/slow")), 0);
+    QVERIFY(nested && nested->error);
+    QCOMPARE(nested->error->number, ErrorNumber::TransferBusy);
+
+    const std::optional<FetchResult> result = awaitValue(first);
+    QVERIFY(result && !result->error);
+    QCOMPARE(result->document.text, QStringLiteral("slow page"));
     QCOMPARE(server.requests.size(), 1);
     QVERIFY(!transfer.busy());
 }

@@ -1,4 +1,5 @@
 #include "Decoding.h"
+#include "DocumentDecoder.h"
 #include "Labels.h"
 
 #include <QtTest>
@@ -10,6 +11,10 @@ class TestEncoding : public QObject
 private slots:
     void decode_data();
     void decode();
+    void decodeInPieces_data() { decode_data(); }
+    void decodeInPieces();
+    void sourceOfTheEncoding_data();
+    void sourceOfTheEncoding();
     void labels_data();
     void labels();
     void everyDecoderExists();
@@ -97,6 +102,17 @@ void TestEncoding::decode_data()
         << QStringLiteral("<?xml version='1.0' encoding='koi8-r'?>П");
     QTest::newRow("replacement encoding") << QByteArray("anything") << QByteArray("text/html; charset=iso-2022-kr") << QStringLiteral("\uFFFD");
     QTest::newRow("empty body") << QByteArray() << QByteArray("text/html") << QString();
+    // Past the first 1024 bytes the text is decoded as it arrives; a late error still
+    // turns the whole body, start included, into windows-1252.
+    const QByteArray longValid = QByteArray(3000, 'a') + "\xC3\xA9";
+    QTest::newRow("undeclared UTF-8 past the sniffed head") << longValid << QByteArray("text/html")
+                                                            << QString(QString(3000, u'a') + QStringLiteral("é"));
+    QTest::newRow("undeclared, invalid far into the body")
+        << QByteArray(longValid + "\xE9") << QByteArray("text/html") << QString(QString(3000, u'a') + QStringLiteral("Ã©é"));
+    QTest::newRow("undeclared, cut inside its last character")
+        << QByteArray(longValid + "\xE2\x82") << QByteArray("text/plain") << QString(QString(3000, u'a') + QStringLiteral("Ã©â‚"));
+    QTest::newRow("U+FEFF after the head stays text")
+        << QByteArray(QByteArray(2000, 'b') + "\xEF\xBB\xBF") << QByteArray("text/plain") << QString(QString(2000, u'b') + QChar(0xFEFF));
 }
 
 void TestEncoding::decode()
@@ -104,6 +120,46 @@ void TestEncoding::decode()
     QFETCH(QByteArray, body);
     QFETCH(QByteArray, contentType);
     QTEST(Encoding::decode(body, contentType), "text");
+}
+
+void TestEncoding::decodeInPieces()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, contentType);
+    // Pieces as libcurl might hand them over: every size from one byte, so that each
+    // sequence and the byte-order mark are cut at every place.
+    for (qsizetype piece : {1, 2, 3, 5, 1023, 1025}) {
+        Encoding::DocumentDecoder decoder(contentType);
+        for (qsizetype at = 0; at < body.size(); at += piece)
+            decoder.feed(QByteArrayView(body).sliced(at, std::min(piece, body.size() - at)));
+        QTEST(decoder.finish(), "text");
+    }
+}
+
+void TestEncoding::sourceOfTheEncoding_data()
+{
+    using Encoding::EncodingSource;
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QByteArray>("encoding");
+    QTest::addColumn<EncodingSource>("source");
+    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBFx") << QByteArray("text/html; charset=koi8-r") << QByteArray("UTF-8") << EncodingSource::ByteOrderMark;
+    QTest::newRow("header") << QByteArray("x") << QByteArray("text/html; charset=koi8-r") << QByteArray("KOI8-R") << EncodingSource::ContentType;
+    QTest::newRow("meta") << QByteArray("<meta charset=koi8-r>") << QByteArray("text/html") << QByteArray("KOI8-R") << EncodingSource::Meta;
+    QTest::newRow("XML declaration") << QByteArray("<?xml version='1.0' encoding='koi8-r'?>") << QByteArray("application/xml") << QByteArray("KOI8-R") << EncodingSource::XmlDeclaration;
+    QTest::newRow("valid UTF-8") << QByteArray("caf\xC3\xA9") << QByteArray("text/html") << QByteArray("UTF-8") << EncodingSource::ValidUtf8;
+    QTest::newRow("fallback") << QByteArray("caf\xE9") << QByteArray("text/html") << QByteArray("windows-1252") << EncodingSource::Fallback;
+}
+
+void TestEncoding::sourceOfTheEncoding()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, contentType);
+    Encoding::DocumentDecoder decoder(contentType);
+    decoder.feed(body);
+    decoder.finish();
+    QTEST(decoder.encoding(), "encoding");
+    QTEST(decoder.source(), "source");
 }
 
 void TestEncoding::labels_data()

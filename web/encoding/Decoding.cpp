@@ -1,7 +1,5 @@
 #include "Decoding.h"
 
-#include "Sniffing.h"
-
 #include <QStringDecoder>
 
 #include <array>
@@ -175,19 +173,6 @@ bool decodeWith(const QByteArray &encoding, QByteArrayView bytes, QString *text)
         return false;
     *text = decoder.decode(bytes);
     return true;
-}
-
-QString decode(QByteArrayView body, QByteArrayView contentType)
-{
-    const Sniffed sniffed = sniff(body, contentType);
-    const QByteArrayView rest = body.sliced(sniffed.bomLength);
-    QString text;
-    if (!sniffed.encoding.isEmpty() && decodeWith(sniffed.encoding, rest, &text))
-        return text;
-
-    if (!decodeValidUtf8(rest, &text))
-        decodeWith("windows-1252", rest, &text);
-    return text;
 }
 
 } // namespace Encoding

@@ -239,25 +239,24 @@ QByteArray xmlDeclaration(QByteArrayView head)
 Sniffed sniff(QByteArrayView body, QByteArrayView contentType)
 {
     if (body.startsWith("\xEF\xBB\xBF"))
-        return {"UTF-8", 3};
+        return {"UTF-8", 3, EncodingSource::ByteOrderMark};
     if (body.startsWith("\xFF\xFE"))
-        return {"UTF-16LE", 2};
+        return {"UTF-16LE", 2, EncodingSource::ByteOrderMark};
     if (body.startsWith("\xFE\xFF"))
-        return {"UTF-16BE", 2};
+        return {"UTF-16BE", 2, EncodingSource::ByteOrderMark};
 
     const QByteArray fromHeader = nameForLabel(charsetParameter(contentType));
     if (!fromHeader.isEmpty())
-        return {fromHeader, 0};
+        return {fromHeader, 0, EncodingSource::ContentType};
 
-    switch (kindOf(contentType)) {
-    case Kind::Html:
+    const Kind kind = kindOf(contentType);
+    if (kind == Kind::Html) {
         if (QByteArray meta = prescanMeta(body); !meta.isEmpty())
-            return {meta, 0};
-        return {xmlDeclaration(body), 0};
-    case Kind::Xml:
-        return {xmlDeclaration(body), 0};
-    case Kind::Other:
-        break;
+            return {meta, 0, EncodingSource::Meta};
+    }
+    if (kind == Kind::Html || kind == Kind::Xml) {
+        if (QByteArray declared = xmlDeclaration(body); !declared.isEmpty())
+            return {declared, 0, EncodingSource::XmlDeclaration};
     }
     return {};
 }

@@ -16,12 +16,24 @@ QByteArray prescanMeta(QByteArrayView head);
 // The encoding an XML declaration at the very start declares, or empty.
 QByteArray xmlDeclaration(QByteArrayView head);
 
+// Where a document's encoding came from.
+enum class EncodingSource {
+    ByteOrderMark,
+    ContentType,
+    Meta,
+    XmlDeclaration,
+    ValidUtf8,    // nothing declared it; the bytes are valid UTF-8
+    Fallback,     // nothing declared it; windows-1252, as browsers assume
+};
+
 struct Sniffed
 {
     QByteArray encoding; // empty: not decided, try UTF-8 then windows-1252
     qsizetype bomLength = 0;
+    EncodingSource source = EncodingSource::Fallback;
 };
 
-Sniffed sniff(QByteArrayView body, QByteArrayView contentType);
+// What the start of a body (its first 1024 bytes are enough) and its Content-Type say.
+Sniffed sniff(QByteArrayView head, QByteArrayView contentType);
 
 } // namespace Encoding

@@ -1,0 +1,327 @@
+#include "TransferJob.h"
+
+#include "DocumentDecoder.h"
+#include "TransferErrors.h"
+
+#include <QUrl>
+
+#include <new>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// libcurl is a C library: nothing may be thrown through it. Each callback runs its
+// body here. Running out of memory, the one thing our callbacks can throw, stops the
+// transfer with the callback's error value, and the job reports it once libcurl has
+// returned.
+template<typename Body, typename Result>
+Result guarded(bool &outOfMemory, Result onError, Body &&body) noexcept
+{
+    try {
+        return body();
+    } catch (...) {
+        outOfMemory = true;
+        return onError;
+    }
+}
+
+// How long the worker waits in one go; an abort wakes it at once.
+constexpr int pollTimeoutMs = 1000;
+
+} // namespace
+
+TransferJob::TransferJob(QByteArray url, const TransferSettings &settings, StageSink stages)
+    : m_url(std::move(url))
+    , m_settings(settings)
+    , m_stages(std::move(stages))
+{
+}
+
+TransferJob::~TransferJob()
+{
+    // Closing the connections the multi handle kept still calls back into this job.
+    m_multi.reset();
+    m_curl.reset();
+}
+
+void TransferJob::abort()
+{
+    m_abort = true;
+    if (m_multi)
+        curl_multi_wakeup(m_multi.get());
+}
+
+void TransferJob::report(int state)
+{
+    if (m_filter.pass(state, StageFilter::Clock::now()))
+        m_stages(state);
+}
+
+void TransferJob::run() noexcept
+{
+    try {
+        perform();
+        return;
+    } catch (const std::bad_alloc &) {
+    } catch (...) {
+    }
+    // The text so far goes first, so that what follows has room.
+    releaseDocument();
+    try {
+        m_result = {{}, notEnoughMemory()};
+        report(InetState::Error);
+    } catch (...) {
+        // Not even the message fits; the window still learns that the fetch failed.
+        m_result = {};
+    }
+}
+
+void TransferJob::perform()
+{
+    if (!m_curl || !m_multi) {
+        m_result.error = RuntimeError{int(CURLE_FAILED_INIT), QStringLiteral("The transfer could not be set up.")};
+        report(InetState::Error);
+        return;
+    }
+    setOptions();
+    const CURLcode code = runUntilDone();
+    if (code != CURLE_OK) {
+        releaseDocument();
+        TransferFailure failure;
+        failure.code = code;
+        char *effective = nullptr;
+        curl_easy_getinfo(m_curl.get(), CURLINFO_EFFECTIVE_URL, &effective);
+        const QUrl url(QString::fromUtf8(effective ? effective : m_url.constData()));
+        failure.url = QString::fromUtf8(m_url);
+        failure.host = url.host();
+        failure.port = url.port(url.scheme() == QLatin1String("https") ? 443 : 80);
+        failure.detail = QString::fromUtf8(m_curl.errorMessage());
+        long osError = 0;
+        curl_easy_getinfo(m_curl.get(), CURLINFO_OS_ERRNO, &osError);
+        failure.osError = int(osError);
+        failure.lastStage = m_filter.last();
+        failure.tooLarge = m_tooLarge;
+        failure.outOfMemory = m_outOfMemory;
+        failure.location = m_location;
+        failure.connectTimeoutSeconds = m_settings.connectTimeoutSeconds;
+        failure.responseTimeoutSeconds = m_settings.responseTimeoutSeconds;
+        failure.maxDocumentBytes = m_settings.maxDocumentBytes;
+        m_result.error = describeFailure(failure);
+        report(InetState::Error);
+        return;
+    }
+    finishDocument();
+}
+
+CURLcode TransferJob::runUntilDone()
+{
+    CURLM *multi = m_multi.get();
+    curl_multi_add_handle(multi, m_curl.get());
+    CURLcode code = CURLE_OK;
+    int running = 1;
+    while (running) {
+        if (m_abort) {
+            code = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            code = CURLE_OUT_OF_MEMORY;
+            break;
+        }
+        if (running && curl_multi_poll(multi, nullptr, 0, pollTimeoutMs, nullptr) != CURLM_OK) {
+            code = CURLE_OUT_OF_MEMORY;
+            break;
+        }
+    }
+    int queued = 0;
+    while (CURLMsg *message = curl_multi_info_read(multi, &queued)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == m_curl.get())
+            code = message->data.result;
+    }
+    curl_multi_remove_handle(multi, m_curl.get());
+    return code;
+}
+
+void TransferJob::startDocument()
+{
+    char *contentType = nullptr;
+    curl_easy_getinfo(m_curl.get(), CURLINFO_CONTENT_TYPE, &contentType);
+    m_result.document.contentType = QByteArray(contentType ? contentType : "");
+    m_decoder = std::make_unique<Encoding::DocumentDecoder>(m_result.document.contentType);
+    curl_off_t length = -1;
+    curl_easy_getinfo(m_curl.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    if (length > 0)
+        m_decoder->expect(std::min<qint64>(length, m_settings.maxDocumentBytes));
+}
+
+void TransferJob::releaseDocument()
+{
+    m_decoder.reset();
+    m_result.document = {};
+}
+
+void TransferJob::finishDocument()
+{
+    report(InetState::ResponseReceived);
+    report(InetState::Disconnecting);
+    // Ending the handles closes the connection they kept, unless the server closed it.
+    m_multi.reset();
+    m_curl.reset();
+    if (m_socketsClosed > 0)
+        report(InetState::Disconnected);
+
+    if (!m_decoder)
+        startDocument(); // an empty body never reached the write callback
+    m_result.document.text = m_decoder->finish();
+    m_decoder.reset();
+    report(InetState::ResponseCompleted);
+}
+
+int TransferJob::onResolverStart(void *, void *, void *job)
+{
+    auto *self = static_cast<TransferJob *>(job);
+    return guarded(self->m_outOfMemory, 1, [self] {
+        self->report(InetState::ResolvingHost);
+        return 0;
+    });
+}
+
+curl_socket_t TransferJob::onOpenSocket(void *job, curlsocktype purpose, curl_sockaddr *address)
+{
+    auto *self = static_cast<TransferJob *>(job);
+    const bool reported = guarded(self->m_outOfMemory, false, [self, purpose] {
+        if (purpose == CURLSOCKTYPE_IPCXN) {
+            self->report(InetState::HostResolved);
+            self->report(InetState::Connecting);
+        }
+        return true;
+    });
+    if (!reported)
+        return CURL_SOCKET_BAD;
+    const int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    return fd < 0 ? CURL_SOCKET_BAD : fd;
+}
+
+int TransferJob::onCloseSocket(void *job, curl_socket_t socket)
+{
+    ++static_cast<TransferJob *>(job)->m_socketsClosed;
+    return ::close(socket);
+}
+
+int TransferJob::onPrereq(void *job, char *, char *, int, int)
+{
+    auto *self = static_cast<TransferJob *>(job);
+    return guarded(self->m_outOfMemory, int(CURL_PREREQFUNC_ABORT), [self] {
+        self->report(InetState::Connected);
+        self->report(InetState::Requesting);
+        return int(CURL_PREREQFUNC_OK);
+    });
+}
+
+int TransferJob::onDebug(CURL *, curl_infotype type, char *, size_t, void *job)
+{
+    // Verbose mode is on only for this: nothing is printed.
+    auto *self = static_cast<TransferJob *>(job);
+    return guarded(self->m_outOfMemory, 0, [self, type] {
+        if (type == CURLINFO_HEADER_OUT)
+            self->report(InetState::RequestSent);
+        return 0;
+    });
+}
+
+size_t TransferJob::onHeader(char *data, size_t size, size_t count, void *job)
+{
+    auto *self = static_cast<TransferJob *>(job);
+    const size_t bytes = size * count;
+    return guarded(self->m_outOfMemory, size_t(0), [self, data, bytes] {
+        const QByteArrayView line(data, qsizetype(bytes));
+        // Kept to name the target of a redirect that is refused.
+        if (line.size() > 9 && QByteArrayView(line.first(9)).compare("location:", Qt::CaseInsensitive) == 0)
+            self->m_location = line.sliced(9).trimmed().toByteArray();
+        self->report(InetState::ReceivingResponse);
+        return bytes;
+    });
+}
+
+size_t TransferJob::onWrite(char *data, size_t size, size_t count, void *job)
+{
+    auto *self = static_cast<TransferJob *>(job);
+    const size_t bytes = size * count;
+    if (self->m_received + qint64(bytes) > self->m_settings.maxDocumentBytes) {
+        self->m_tooLarge = true;
+        return 0;
+    }
+    const size_t taken = guarded(self->m_outOfMemory, size_t(0), [self, data, bytes] {
+        if (!self->m_decoder)
+            self->startDocument();
+        self->m_decoder->feed(QByteArrayView(data, qsizetype(bytes)));
+        self->m_received += qint64(bytes);
+        self->report(InetState::ReceivingResponse);
+        return bytes;
+    });
+    // What was decoded so far goes at once: the memory is needed elsewhere.
+    if (taken != bytes)
+        self->releaseDocument();
+    return taken;
+}
+
+int TransferJob::onProgress(void *job, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<TransferJob *>(job)->m_abort ? 1 : 0;
+}
+
+void TransferJob::setOptions()
+{
+    CURL *c = m_curl.get();
+    curl_easy_setopt(c, CURLOPT_URL, m_url.constData());
+    curl_easy_setopt(c, CURLOPT_DEFAULT_PROTOCOL, "http");
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 20L);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, long(m_settings.connectTimeoutSeconds));
+    // A server that sends nothing for this long has stopped answering; a slow but
+    // steady download goes on.
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(m_settings.responseTimeoutSeconds));
+    curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(m_settings.maxDocumentBytes));
+    curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(c, CURLOPT_USERAGENT, "Vellumin/" VELLUMIN_VERSION);
+    curl_easy_setopt(c, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_QUICK_EXIT, 1L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    // Fewer, larger pieces of body: less overhead per byte on big pages.
+    curl_easy_setopt(c, CURLOPT_BUFFERSIZE, 256L * 1024L);
+    // As curl's own command line does: a private certificate authority for those who
+    // set one up. libcurl keeps its own copy of the path.
+    for (const char *variable : {"CURL_CA_BUNDLE", "SSL_CERT_FILE"}) {
+        const QByteArray file = qgetenv(variable);
+        if (!file.isEmpty()) {
+            curl_easy_setopt(c, CURLOPT_CAINFO, file.constData());
+            break;
+        }
+    }
+
+    curl_easy_setopt(c, CURLOPT_RESOLVER_START_FUNCTION, &TransferJob::onResolverStart);
+    curl_easy_setopt(c, CURLOPT_RESOLVER_START_DATA, this);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, &TransferJob::onOpenSocket);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, this);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETFUNCTION, &TransferJob::onCloseSocket);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, this);
+    curl_easy_setopt(c, CURLOPT_PREREQFUNCTION, &TransferJob::onPrereq);
+    curl_easy_setopt(c, CURLOPT_PREREQDATA, this);
+    curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &TransferJob::onDebug);
+    curl_easy_setopt(c, CURLOPT_DEBUGDATA, this);
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &TransferJob::onHeader);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &TransferJob::onWrite);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &TransferJob::onProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "Sniffing.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <memory>
+
+namespace Encoding {
+
+class Decoder;
+
+// Turns a page's body into text while it arrives. The encoding is the one browsers
+// would find: byte-order mark, then the Content-Type's charset, then a <meta> or an
+// XML declaration in the first 1024 bytes. An undeclared body is read as UTF-8 for as
+// long as it is valid UTF-8 (beyond what browsers do: they would guess), and as
+// windows-1252 from the start once it is not. Bytes are let go as soon as they are
+// decoded: a big page never lives twice, as bytes and as text.
+class DocumentDecoder
+{
+public:
+    explicit DocumentDecoder(QByteArrayView contentType);
+    ~DocumentDecoder();
+    DocumentDecoder(const DocumentDecoder &) = delete;
+    DocumentDecoder &operator=(const DocumentDecoder &) = delete;
+
+    // The body's size, when the server said it, so that the text is allocated once.
+    void expect(qint64 bytes);
+    // The next piece of the body.
+    void feed(QByteArrayView bytes);
+    // The whole text, once the body has ended.
+    QString finish();
+
+    // The encoding used and where it came from; settled by finish().
+    QByteArray encoding() const { return m_encoding; }
+    EncodingSource source() const { return m_source; }
+
+private:
+    void decide(bool last);
+    void decodeUndeclared(QByteArrayView bytes, bool last);
+    void fallBackToWindows1252(QByteArrayView undecoded, bool last);
+
+    QByteArray m_contentType;
+    qint64 m_expected = 0;
+    bool m_decided = false;
+    QByteArray m_head;   // the first bytes, until the encoding is known
+    QByteArray m_carry;  // an undeclared body's UTF-8 sequence cut by a piece's end
+    std::unique_ptr<Decoder> m_decoder;
+    QByteArray m_encoding;
+    EncodingSource m_source = EncodingSource::ValidUtf8;
+    QString m_text;
+};
+
+// A whole body at once.
+QString decode(QByteArrayView body, QByteArrayView contentType);
+
+} // namespace Encoding
