@@ -4,12 +4,6 @@ class Clipboard;
 class PageView;
 class PopupMenu;
 
-namespace MouseButton {
-constexpr int left = 1;
-constexpr int right = 2;
-constexpr int middle = 4;
-} // namespace MouseButton
-
 // The view's context menu opens on a right press, whatever keys are held.
 void rchtxtHTML_MouseDown(int button, int shift, float x, float y, PopupMenu &popup);
 

@@ -17,6 +17,9 @@ namespace {
 
 constexpr int margin = 4;
 constexpr int layoutCacheLimit = 512;
+// How much of a huge document is indexed before the window gets a turn: a few
+// milliseconds' work, so scrolling and painting never wait long.
+constexpr qsizetype indexSliceCharacters = 4 * 1024 * 1024;
 
 // What a character looks like on screen: control characters and line separators
 // would vanish or break the row, so they show as their visible symbols.
@@ -52,8 +55,10 @@ SourceView::SourceView(QWidget *parent)
     // any built-in menu open nothing.
     setContextMenuPolicy(Qt::PreventContextMenu);
     viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_indexing.setInterval(0);
+    connect(&m_indexing, &QTimer::timeout, this, &SourceView::indexSlice);
     updateMetrics();
-    buildRows();
+    showDocument(QString());
 }
 
 SourceView::~SourceView() = default;
@@ -96,58 +101,26 @@ void SourceView::showDocument(const QString &text)
     m_anchor = m_cursor = 0;
     m_preferredX = -1;
     m_selecting = false;
-    buildRows();
+    m_layouts.clear();
+    m_widestRow = 0;
+    // The first screen is there at once; the rest of a huge page follows in slices.
+    m_index.reset(m_document);
+    if (m_index.extend(indexSliceCharacters / 16))
+        m_indexing.stop();
+    else
+        m_indexing.start();
+    updateScrollBars();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     viewport()->update();
 }
 
-void SourceView::buildRows()
+void SourceView::indexSlice()
 {
-    m_layouts.clear();
-    m_rows.clear();
-    m_longestRow = 0;
-    m_widestRow = 0;
-    const QStringView doc(m_document);
-    const bool hasCR = doc.contains(u'\r');
-
-    const auto addLine = [this, doc](qsizetype start, qsizetype end) {
-        // Long lines are broken for display only, never inside a surrogate pair.
-        do {
-            qsizetype stop = std::min(end, start + maxRowLength);
-            if (stop < end && doc[stop - 1].isHighSurrogate())
-                --stop;
-            m_rows.push_back({start, stop - start});
-            m_longestRow = std::max(m_longestRow, stop - start);
-            start = stop;
-        } while (start < end);
-    };
-
-    qsizetype start = 0;
-    while (true) {
-        qsizetype lf = doc.indexOf(u'\n', start);
-        const qsizetype lineEnd = lf < 0 ? doc.size() : lf;
-        qsizetype end = lineEnd;
-        if (hasCR) {
-            // Lone CRs inside the line end lines of their own; a CR before LF belongs to it.
-            qsizetype from = start;
-            qsizetype cr;
-            while ((cr = doc.sliced(from, lineEnd - from).indexOf(u'\r')) >= 0) {
-                cr += from;
-                if (cr == lineEnd - 1 && lf >= 0)
-                    break;
-                addLine(start, cr);
-                start = from = cr + 1;
-            }
-            if (lf >= 0 && end > start && doc[end - 1] == u'\r')
-                --end;
-        }
-        addLine(start, end);
-        if (lf < 0)
-            break;
-        start = lf + 1;
-    }
+    if (m_index.extend(indexSliceCharacters))
+        m_indexing.stop();
     updateScrollBars();
+    viewport()->update();
 }
 
 void SourceView::updateMetrics()
@@ -170,11 +143,11 @@ int SourceView::textLeft() const
 
 void SourceView::updateScrollBars()
 {
-    const int rows = int(std::min<qsizetype>(m_rows.size(), std::numeric_limits<int>::max()));
+    const int rows = int(std::min<qsizetype>(rowCount(), std::numeric_limits<int>::max()));
     verticalScrollBar()->setRange(0, std::max(0, rows - visibleRows()));
     verticalScrollBar()->setPageStep(visibleRows());
     verticalScrollBar()->setSingleStep(1);
-    const qreal contentWidth = std::max<qreal>(qreal(m_longestRow) * m_charWidth, m_widestRow) + 2 * margin;
+    const qreal contentWidth = std::max<qreal>(qreal(m_index.longestRow()) * m_charWidth, m_widestRow) + 2 * margin;
     horizontalScrollBar()->setRange(0, std::max(0, int(std::min<qreal>(contentWidth, 1e9)) - viewport()->width()));
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setSingleStep(m_charWidth * 4);
@@ -187,8 +160,7 @@ QTextLayout *SourceView::layoutFor(qsizetype row)
     if (m_layouts.size() > layoutCacheLimit)
         m_layouts.clear();
 
-    const Row &r = m_rows[row];
-    QString shown = m_document.mid(r.start, r.length);
+    QString shown = m_document.mid(m_index.rowStart(row), m_index.rowLength(row));
     for (QChar &c : shown)
         c = displayChar(c);
     auto layout = std::make_shared<QTextLayout>(shown, font());
@@ -210,20 +182,18 @@ QTextLayout *SourceView::layoutFor(qsizetype row)
     return layout.get();
 }
 
-qsizetype SourceView::rowOf(qsizetype offset) const
+qsizetype SourceView::rowOf(qsizetype offset)
 {
-    auto it = std::upper_bound(m_rows.begin(), m_rows.end(), offset,
-                               [](qsizetype value, const Row &row) { return value < row.start; });
-    if (it == m_rows.begin())
-        return 0;
-    return qsizetype(std::distance(m_rows.begin(), it)) - 1;
+    // The caret may go where the index has not reached yet (Ctrl+End at once).
+    m_index.extendTo(offset);
+    return m_index.rowOf(offset);
 }
 
 QString SourceView::rowText(qsizetype row) const
 {
     if (row < 0 || row >= rowCount())
         return {};
-    return m_document.mid(m_rows[row].start, m_rows[row].length);
+    return m_document.mid(m_index.rowStart(row), m_index.rowLength(row));
 }
 
 qsizetype SourceView::firstVisibleRow() const
@@ -248,22 +218,22 @@ void SourceView::paintEvent(QPaintEvent *)
     int y = 0;
     for (qsizetype row = first; row < last; ++row, y += m_lineHeight) {
         QTextLayout *layout = layoutFor(row);
-        const Row &r = m_rows[row];
+        const qsizetype rowStart = m_index.rowStart(row);
+        const qsizetype rowEnd = m_index.rowEnd(row);
         QList<QTextLayout::FormatRange> selections;
         // A selection that runs over a line's end shows the break as a little space.
-        const qsizetype from = std::max(selStart, r.start);
-        const qsizetype to = std::min(selEnd, r.start + r.length);
+        const qsizetype from = std::max(selStart, rowStart);
+        const qsizetype to = std::min(selEnd, rowEnd);
         if (from < to)
-            selections.append({int(from - r.start), int(to - from), selectedFormat});
+            selections.append({int(from - rowStart), int(to - from), selectedFormat});
         const QPointF origin(textLeft(), y);
-        if (selEnd > r.start + r.length && selStart <= r.start + r.length && row + 1 < rowCount()
-            && m_rows[row + 1].start > r.start + r.length) {
+        if (selEnd > rowEnd && selStart <= rowEnd && row + 1 < rowCount() && m_index.rowStart(row + 1) > rowEnd) {
             const qreal endX = layout->lineAt(0).naturalTextWidth();
             painter.fillRect(QRectF(origin.x() + endX, y, m_charWidth / 2.0, m_lineHeight), selectedFormat.background());
         }
         layout->draw(&painter, origin, selections);
         if (hasFocus() && row == cursorRow)
-            layout->drawCursor(&painter, origin, int(std::min(m_cursor - r.start, r.length)));
+            layout->drawCursor(&painter, origin, int(std::min(m_cursor, rowEnd) - rowStart));
     }
 }
 
@@ -280,18 +250,16 @@ void SourceView::scrollContentsBy(int, int)
 
 qsizetype SourceView::offsetAt(QPoint pos)
 {
-    if (m_rows.empty())
-        return 0;
     const qsizetype row = std::clamp<qsizetype>(firstVisibleRow() + (pos.y() < 0 ? -1 : pos.y() / m_lineHeight), 0, rowCount() - 1);
     QTextLayout *layout = layoutFor(row);
     const int column = layout->lineAt(0).xToCursor(pos.x() - textLeft());
-    return m_rows[row].start + std::clamp<qsizetype>(column, 0, m_rows[row].length);
+    return m_index.rowStart(row) + std::clamp<qsizetype>(column, 0, m_index.rowLength(row));
 }
 
 qreal SourceView::xOf(qsizetype offset)
 {
     const qsizetype row = rowOf(offset);
-    return layoutFor(row)->lineAt(0).cursorToX(int(std::min(offset - m_rows[row].start, m_rows[row].length)));
+    return layoutFor(row)->lineAt(0).cursorToX(int(std::min(offset, rowEnd(row)) - m_index.rowStart(row)));
 }
 
 void SourceView::moveCursor(qsizetype offset, bool keepAnchor)
@@ -324,8 +292,6 @@ void SourceView::selectAll()
 
 void SourceView::ensureCursorVisible()
 {
-    if (m_rows.empty())
-        return;
     const qsizetype row = rowOf(m_cursor);
     QScrollBar *v = verticalScrollBar();
     if (row < v->value())
@@ -355,14 +321,14 @@ void SourceView::mousePressEvent(QMouseEvent *event)
 {
     int button = 0;
     switch (event->button()) {
-    case Qt::LeftButton: button = 1; break;
-    case Qt::RightButton: button = 2; break;
-    case Qt::MiddleButton: button = 4; break;
+    case Qt::LeftButton: button = MouseButton::left; break;
+    case Qt::RightButton: button = MouseButton::right; break;
+    case Qt::MiddleButton: button = MouseButton::middle; break;
     default: break;
     }
     const Qt::KeyboardModifiers mods = event->modifiers();
-    const int shift = (mods & Qt::ShiftModifier ? 1 : 0) | (mods & Qt::ControlModifier ? 2 : 0)
-            | (mods & Qt::AltModifier ? 4 : 0);
+    const int shift = (mods & Qt::ShiftModifier ? ShiftState::shift : 0) | (mods & Qt::ControlModifier ? ShiftState::ctrl : 0)
+            | (mods & Qt::AltModifier ? ShiftState::alt : 0);
     const QPoint pos = event->position().toPoint();
 
     // Only the left button selects; right and middle presses leave caret and
@@ -426,31 +392,26 @@ void SourceView::keyPressEvent(QKeyEvent *event)
         selectAll();
         return;
     }
-    if (m_rows.empty()) {
-        QAbstractScrollArea::keyPressEvent(event);
-        return;
-    }
-
     const bool extend = event->modifiers() & Qt::ShiftModifier;
     const bool word = event->modifiers() & Qt::ControlModifier;
     const qsizetype row = rowOf(m_cursor);
     const auto toRow = [this](qsizetype target) {
         const qsizetype r = std::clamp<qsizetype>(target, 0, rowCount() - 1);
         const int column = layoutFor(r)->lineAt(0).xToCursor(m_preferredX);
-        return m_rows[r].start + std::clamp<qsizetype>(column, 0, m_rows[r].length);
+        return m_index.rowStart(r) + std::clamp<qsizetype>(column, 0, m_index.rowLength(r));
     };
 
     qsizetype target = m_cursor;
     bool vertical = false;
     switch (event->key()) {
     case Qt::Key_Left:
-        if (m_cursor == m_rows[row].start && row > 0)
+        if (m_cursor == m_index.rowStart(row) && row > 0)
             target = rowEnd(row - 1);
         else if (word) {
             target = m_cursor;
-            while (target > m_rows[row].start && !isWordChar(m_document.at(target - 1)))
+            while (target > m_index.rowStart(row) && !isWordChar(m_document.at(target - 1)))
                 --target;
-            while (target > m_rows[row].start && isWordChar(m_document.at(target - 1)))
+            while (target > m_index.rowStart(row) && isWordChar(m_document.at(target - 1)))
                 --target;
         } else {
             target = m_cursor - 1;
@@ -460,7 +421,7 @@ void SourceView::keyPressEvent(QKeyEvent *event)
         break;
     case Qt::Key_Right:
         if (m_cursor >= rowEnd(row) && row + 1 < rowCount())
-            target = m_rows[row + 1].start;
+            target = m_index.rowStart(row + 1);
         else if (word) {
             target = m_cursor;
             while (target < rowEnd(row) && !isWordChar(m_document.at(target)))
@@ -488,7 +449,7 @@ void SourceView::keyPressEvent(QKeyEvent *event)
         break;
     }
     case Qt::Key_Home:
-        target = word ? 0 : m_rows[row].start;
+        target = word ? 0 : m_index.rowStart(row);
         break;
     case Qt::Key_End:
         target = word ? m_document.size() : rowEnd(row);

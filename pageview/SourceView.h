@@ -1,10 +1,12 @@
 #pragma once
 
 #include "PageView.h"
+#include "RowIndex.h"
 
 #include <QAbstractScrollArea>
 #include <QClipboard>
 #include <QHash>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -21,7 +23,7 @@ class SourceView : public QAbstractScrollArea, public PageView
     Q_OBJECT
 
 public:
-    static constexpr qsizetype maxRowLength = 2000;
+    static constexpr qsizetype maxRowLength = RowIndex::maxRowLength;
 
     explicit SourceView(QWidget *parent = nullptr);
     ~SourceView() override;
@@ -41,12 +43,14 @@ public:
     void selectAll();
 
     // The document as it is displayed, row by row.
-    qsizetype rowCount() const { return qsizetype(m_rows.size()); }
+    qsizetype rowCount() const { return m_index.rowCount(); }
+    // Whether every row of the document is known; a huge one is indexed in slices.
+    bool indexComplete() const { return m_index.complete(); }
     QString rowText(qsizetype row) const;
     qsizetype firstVisibleRow() const;
 
 signals:
-    // Button: 1 left, 2 right, 4 middle. Shift: 1 Shift, 2 Ctrl, 4 Alt. X, Y in twips.
+    // Button: a MouseButton; shift: ShiftState bits; x, y in twips.
     void mouseDown(int button, int shift, float x, float y);
 
 protected:
@@ -63,19 +67,13 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
 
 private:
-    struct Row
-    {
-        qsizetype start;
-        qsizetype length;
-    };
-
     void showDocument(const QString &text);
-    void buildRows();
+    void indexSlice();
     void updateMetrics();
     void updateScrollBars();
     QTextLayout *layoutFor(qsizetype row);
-    qsizetype rowOf(qsizetype offset) const;
-    qsizetype rowEnd(qsizetype row) const { return m_rows[row].start + m_rows[row].length; }
+    qsizetype rowOf(qsizetype offset);
+    qsizetype rowEnd(qsizetype row) const { return m_index.rowEnd(row); }
     qsizetype offsetAt(QPoint viewportPos);
     qreal xOf(qsizetype offset);
     void moveCursor(qsizetype offset, bool keepAnchor);
@@ -85,8 +83,8 @@ private:
     int textLeft() const;
 
     QString m_document;
-    std::vector<Row> m_rows;
-    qsizetype m_longestRow = 0;
+    RowIndex m_index;
+    QTimer m_indexing;
     qsizetype m_anchor = 0;
     qsizetype m_cursor = 0;
     qreal m_preferredX = -1;

@@ -26,3 +26,16 @@ public:
 
 // SaveFile's format argument for plain text.
 constexpr int saveAsPlainText = 1;
+
+// The view's MouseDown event: which button went down, and which keys were held.
+namespace MouseButton {
+constexpr int left = 1;
+constexpr int right = 2;
+constexpr int middle = 4;
+} // namespace MouseButton
+
+namespace ShiftState {
+constexpr int shift = 1;
+constexpr int ctrl = 2;
+constexpr int alt = 4;
+} // namespace ShiftState

@@ -140,7 +140,7 @@ void TestForm1::controlsAtTheirPlaces()
 void TestForm1::firstShowLaysOut()
 {
     Window w;
-    // Before the first show the address box still has its designed height.
+    // Until the window is shown, the address box keeps the height it was made with.
     QCOMPARE(w.form->txtURL()->height(), px(w.form.get(), 285));
     w.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));

@@ -27,6 +27,28 @@ void writeFile(const QString &path, const QByteArray &data)
     file.write(data);
 }
 
+// Closes any dialog still open after a while: a dialog the test fails to answer ends
+// the test with a failure instead of hanging it.
+class DialogDeadline
+{
+public:
+    explicit DialogDeadline(int ms = 20000)
+    {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+            m_expired = true;
+            while (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        m_timer.start(ms);
+    }
+    bool expired() const { return m_expired; }
+
+private:
+    QTimer m_timer;
+    bool m_expired = false;
+};
+
 } // namespace
 
 class TestSaveCommand : public QObject
@@ -169,6 +191,7 @@ void TestSaveCommand::failedWriteKeepsExistingFile()
 
 void TestSaveCommand::realDialogAddsExtension()
 {
+    const DialogDeadline deadline;
     QTemporaryDir dir;
     QtSaveDialog dialog(nullptr);
     FakeProgram program;
@@ -188,6 +211,7 @@ void TestSaveCommand::realDialogAddsExtension()
         QMetaObject::invokeMethod(fileDialog, "accept");
     });
     Save_Click(dialog, program, view, box);
+    QVERIFY(!deadline.expired());
 
     QCOMPARE(filters, QStringList{QStringLiteral("(*.txt)")});
     QCOMPARE(directory, QDir(dir.path()).absolutePath());
@@ -203,6 +227,7 @@ void TestSaveCommand::realDialogAddsExtension()
         fileDialog->reject();
     });
     Save_Click(dialog, program, view, box);
+    QVERIFY(!deadline.expired());
     QCOMPARE(QFileInfo(offered).fileName(), QStringLiteral("bare.txt"));
 
     // Choosing a file that exists asks first; No writes nothing.
@@ -221,6 +246,7 @@ void TestSaveCommand::realDialogAddsExtension()
         QMetaObject::invokeMethod(fileDialog, "accept");
     });
     Save_Click(dialog, program, view, box);
+    QVERIFY(!deadline.expired());
     QVERIFY(asked);
     QCOMPARE(readAll(dir.filePath(QStringLiteral("bare.txt"))), QByteArray("saved through the dialog"));
     QVERIFY(box.prompts.isEmpty());

@@ -43,11 +43,13 @@ class FakeTextBox : public TextBox
 public:
     explicit FakeTextBox(QString text = {}) : value(std::move(text)) {}
     QString text() const override { return value; }
-    void setHeightTwips(float twips) override { calls.append(QStringLiteral("height %1").arg(twips)); }
-    void setWidthTwips(float twips) override { calls.append(QStringLiteral("width %1").arg(twips)); }
+    void setHeightTwips(float twips) override { sizes->append(QStringLiteral("address box height %1").arg(twips)); }
+    void setWidthTwips(float twips) override { sizes->append(QStringLiteral("address box width %1").arg(twips)); }
 
     QString value;
-    QStringList calls;
+    // Size changes, in order; a test can share one list among several controls.
+    QStringList ownSizes;
+    QStringList *sizes = &ownSizes;
 };
 
 class FakePageView : public PageView
@@ -57,11 +59,13 @@ public:
     void setText(const QString &text) override { document = text; calls.append(QStringLiteral("Text")); }
     QString text() const override { return document; }
     QString saveFile(const QString &path, int) override { savedTo.append(path); return saveError; }
-    void setHeightTwips(float twips) override { calls.append(QStringLiteral("height %1").arg(twips)); }
-    void setWidthTwips(float twips) override { calls.append(QStringLiteral("width %1").arg(twips)); }
+    void setHeightTwips(float twips) override { sizes->append(QStringLiteral("view height %1").arg(twips)); }
+    void setWidthTwips(float twips) override { sizes->append(QStringLiteral("view width %1").arg(twips)); }
 
     QString document;
     QStringList calls;
+    QStringList ownSizes;
+    QStringList *sizes = &ownSizes;
     QStringList savedTo;
     QString saveError;
 };
@@ -89,16 +93,14 @@ public:
 class FakeClipboard : public Clipboard
 {
 public:
-    void clear() override { log.append(QStringLiteral("clear")); formats.clear(); }
+    void clear() override { log.append(QStringLiteral("clear")); }
     void setText(const QString &text) override
     {
         log.append(QStringLiteral("setText"));
-        formats = {QStringLiteral("text/plain")};
         this->text = text;
     }
 
     QStringList log;
-    QStringList formats = {QStringLiteral("image/png")};
     QString text;
 };
 

@@ -92,6 +92,8 @@ private slots:
     void proxyFromEnvironment();
     void https();
     void secondOpenWhileBusyIsRefused();
+    void runningOutOfMemoryIsAnError();
+    void destroyedMidTransferStopsAndResumesNothing();
 };
 
 void TestCurlTransfer::bodyArrivesWhole_data()
@@ -465,6 +467,61 @@ void TestCurlTransfer::secondOpenWhileBusyIsRefused()
     QCOMPARE(result->document.text, QStringLiteral("slow page"));
     QCOMPARE(server.requests.size(), 1);
     QVERIFY(!transfer.busy());
+}
+
+void TestCurlTransfer::runningOutOfMemoryIsAnError()
+{
+    // Room for a declared length of 2^62 bytes cannot be had: the allocation fails
+    // inside libcurl's write callback, where nothing may be thrown.
+    TestHttpServer server;
+    server.route("/huge", {{"HTTP/1.1 200 OK\r\nContent-Length: 4611686018427387904\r\n\r\n<html>", 0, true}});
+    server.route("/small", TestHttpServer::ok("fits"));
+    TransferSettings settings;
+    settings.maxDocumentBytes = std::numeric_limits<qint64>::max();
+    CurlTransfer transfer(settings);
+
+    const Fetch f = fetch(transfer, server.base() + QStringLiteral("/huge"));
+    QVERIFY(f.result.error);
+    QCOMPARE(f.result.error->number, ErrorNumber::OutOfMemory);
+    QVERIFY2(f.result.error->description.startsWith(QStringLiteral("Not enough memory to hold this document")),
+             qPrintable(f.result.error->description));
+    QCOMPARE(f.states.last(), int(InetState::Error));
+    // The transfer goes on working.
+    const Fetch next = fetch(transfer, server.base() + QStringLiteral("/small"));
+    QVERIFY(!next.result.error);
+    QCOMPARE(next.result.document, QStringLiteral("fits"));
+}
+
+void TestCurlTransfer::destroyedMidTransferStopsAndResumesNothing()
+{
+    TestHttpServer server;
+    server.route("/stalled", {{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nfirst half"}, {{}, 60000}});
+    auto transfer = std::make_unique<CurlTransfer>();
+    QList<int> states;
+    connect(transfer.get(), &Transfer::stateChanged, this, [&states](int state) { states.append(state); });
+
+    // A coroutine waiting for the transfer, with a witness of how it ends.
+    struct Witness
+    {
+        bool *destroyed;
+        ~Witness() { *destroyed = true; }
+    };
+    bool resumed = false;
+    bool frameDestroyed = false;
+    [](Pending<FetchResult> pending, bool *resumed, Witness) -> Command {
+        co_await pending;
+        *resumed = true;
+        co_return {};
+    }(transfer->openURL(server.base() + QStringLiteral("/stalled")), &resumed, Witness{&frameDestroyed});
+    QTRY_VERIFY(states.contains(InetState::ReceivingResponse));
+    frameDestroyed = false; // the witness's moved-from copies have gone; only the frame's is left
+
+    transfer.reset();
+    QVERIFY(!resumed);
+    QVERIFY(frameDestroyed);
+    // The worker has stopped and closed its connection.
+    QTRY_COMPARE(server.openConnections(), 0);
+    QVERIFY(!states.contains(InetState::ResponseCompleted));
 }
 
 QTEST_GUILESS_MAIN(TestCurlTransfer)
