@@ -5,7 +5,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${VELLUMIN_BUILD_DIR:-$root/build}"
 
 # The build configures its tests too, so their build tools are here as well.
-build_packages=(cmake g++ ninja-build pkg-config qt6-base-dev libcurl4-openssl-dev libsm-dev python3
+build_packages=(cmake g++ ninja-build pkg-config qt6-base-dev libcurl4-openssl-dev libicu-dev libsm-dev python3
                 fonts-dejavu-core fonts-wqy-microhei)
 test_packages=(xvfb xauth openbox xdotool xclip x11-utils imagemagick zstd brotli openssl curl procps)
 

@@ -1,6 +1,6 @@
 #include "Address.h"
 
-#include <QRegularExpression>
+#include "Url.h"
 
 namespace Address {
 
@@ -34,29 +34,15 @@ QString schemeOf(const QString &address)
     return address.left(i).toLower();
 }
 
-// What follows the host, as a browser sends it: spaces, quotes, angle brackets and
-// bytes outside ASCII percent-encoded; the fragment is never sent.
-QByteArray encodePathAndQuery(QStringView rest)
+bool isFetched(QStringView scheme)
 {
-    static const char hex[] = "0123456789ABCDEF";
-    const QByteArray utf8 = rest.toUtf8();
-    QByteArray out;
-    out.reserve(utf8.size());
-    bool inQuery = false;
-    for (char c : utf8) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b == '#')
-            break;
-        if (b == '?')
-            inQuery = true;
-        const bool encode = b >= 0x80 || b == ' ' || b == '"' || b == '<' || b == '>' || b == '`'
-                || (!inQuery && (b == '{' || b == '}')) || (inQuery && b == '\'');
-        if (encode)
-            out.append('%').append(hex[b >> 4]).append(hex[b & 0xF]);
-        else
-            out.append(c);
-    }
-    return out;
+    return scheme == u"http" || scheme == u"https";
+}
+
+// The URL as it is requested: ASCII, and the fragment stays with the reader.
+QByteArray requestUrl(const Url::Record &url)
+{
+    return url.serialize(true).toLatin1();
 }
 
 } // namespace
@@ -70,33 +56,42 @@ std::variant<QByteArray, Refusal> toRequestUrl(const QString &typed)
     while (last > first && typed.at(last - 1).unicode() <= 0x20)
         --last;
     QString address = typed.mid(first, last - first);
-    address.remove(QRegularExpression(QStringLiteral("[\\t\\n\\r]")));
+    address.removeIf([](QChar c) { return c == u'\t' || c == u'\n' || c == u'\r'; });
 
     if (address.isEmpty())
         return Refusal{Refusal::Invalid, QStringLiteral("There is no address to fetch. Type the address of a web page, such as www.example.com.")};
-    for (QChar c : std::as_const(address)) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
-            return Refusal{Refusal::Invalid,
-                                QStringLiteral("The address contains a control character (code %1), so it was not fetched.").arg(c.unicode())};
-        }
-    }
 
     const QString scheme = schemeOf(address);
-    if (!scheme.isEmpty() && scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+    if (!scheme.isEmpty() && !isFetched(scheme)) {
         return Refusal{Refusal::UnsupportedScheme,
-                            QStringLiteral("Vellumin fetches http and https addresses only, not \"%1:\" addresses.").arg(scheme)};
+                       QStringLiteral("Vellumin fetches http and https addresses only, not \"%1:\" addresses.").arg(scheme)};
     }
     if (scheme.isEmpty())
         address.prepend(QStringLiteral("http://"));
 
-    // The host goes as typed (libcurl turns a name in another script into punycode);
-    // what follows it is percent-encoded as a browser would send it.
-    const qsizetype hostStart = address.indexOf(QLatin1String("://")) + 3;
-    qsizetype pathStart = hostStart;
-    while (pathStart < address.size() && address.at(pathStart) != u'/' && address.at(pathStart) != u'?' && address.at(pathStart) != u'#')
-        ++pathStart;
+    const Url::ParseResult parsed = Url::parse(address);
+    if (!parsed.url)
+        return Refusal{Refusal::Invalid, QStringLiteral("The address has %1").arg(parsed.failure)};
+    // The scheme was read above; the parser agrees on it.
+    Q_ASSERT(isFetched(parsed.url->scheme));
+    return requestUrl(*parsed.url);
+}
 
-    return address.left(pathStart).toUtf8() + encodePathAndQuery(QStringView(address).sliced(pathStart));
+std::variant<QByteArray, Refusal> resolveRedirect(QByteArrayView location, QByteArrayView currentUrl)
+{
+    const Url::ParseResult current = Url::parse(QString::fromUtf8(currentUrl));
+    if (!current.url) {
+        return Refusal{Refusal::Invalid,
+                       QStringLiteral("The redirect from %1 cannot be followed: that address has %2").arg(QString::fromUtf8(currentUrl), current.failure)};
+    }
+    const Url::ParseResult target = Url::parse(QString::fromUtf8(location), &*current.url);
+    if (!target.url)
+        return Refusal{Refusal::Invalid, QStringLiteral("The page redirected to an address that has %1").arg(target.failure)};
+    if (!isFetched(target.url->scheme)) {
+        return Refusal{Refusal::UnsupportedScheme,
+                       QStringLiteral("The page redirected to an address that is not http or https, which Vellumin does not follow: %1").arg(target.url->href())};
+    }
+    return requestUrl(*target.url);
 }
 
 } // namespace Address
