@@ -7,7 +7,10 @@ build="${VELLUMIN_BUILD_DIR:-$root/build}"
 # The build configures its tests too, so their build tools are here as well.
 build_packages=(cmake g++ ninja-build pkg-config qt6-base-dev libcurl4-openssl-dev libicu-dev libsm-dev python3
                 fonts-dejavu-core fonts-wqy-microhei)
-test_packages=(xvfb xauth openbox xdotool xclip x11-utils imagemagick zstd brotli openssl curl procps)
+test_packages=(xvfb xauth openbox xdotool xclip x11-utils imagemagick zstd brotli openssl curl procps
+               dpkg-dev file lintian desktop-file-utils appstream)
+# scripts/package: CPack's DEB generator finds dependencies with dpkg-shlibdeps and file.
+package_packages=(dpkg-dev file lintian)
 
 install_missing() {
     local missing=() pkg
@@ -25,10 +28,11 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# Arguments given are added to the configure step (-DNAME=VALUE).
 configure_and_build() {
     local generator=()
     # A build folder keeps the generator it was made with.
     [ -f "$build/CMakeCache.txt" ] || generator=(-G Ninja)
-    cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     cmake --build "$build" --parallel "$(nproc)"
 }

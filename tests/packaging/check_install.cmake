@@ -9,7 +9,8 @@ endif()
 set(expected
     bin/vellumin
     share/applications/vellumin.desktop
-    share/metainfo/vellumin.metainfo.xml
+    share/metainfo/com.orvak.vellumin.metainfo.xml
+    share/man/man1/vellumin.1.gz
     share/icons/hicolor/16x16/apps/vellumin.png
     share/icons/hicolor/32x32/apps/vellumin.png
     share/icons/hicolor/48x48/apps/vellumin.png
