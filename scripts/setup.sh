@@ -4,10 +4,12 @@
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${VELLUMIN_BUILD_DIR:-$root/build}"
 
-# The build configures its tests too, so their build tools are here as well.
-build_packages=(cmake g++ ninja-build pkg-config qt6-base-dev libcurl4-openssl-dev libicu-dev libsm-dev python3
+# What building the program alone needs (configured with -DBUILD_TESTING=OFF).
+build_packages=(cmake g++ ninja-build pkg-config qt6-base-dev libcurl4-openssl-dev libicu-dev python3
                 fonts-dejavu-core fonts-wqy-microhei)
-test_packages=(xvfb xauth openbox xdotool xclip x11-utils imagemagick zstd brotli openssl curl procps
+# What the tests and the benchmark need on top: their build (the X session libraries
+# for the end-to-end session manager) and the tools they drive.
+test_packages=(libsm-dev xvfb xauth openbox xdotool xclip x11-utils imagemagick zstd brotli openssl curl procps
                dpkg-dev file lintian desktop-file-utils appstream)
 # scripts/package: CPack's DEB generator finds dependencies with dpkg-shlibdeps and file.
 package_packages=(dpkg-dev file lintian)
