@@ -1,5 +1,6 @@
 #include "TransferJob.h"
 
+#include "Address.h"
 #include "DocumentDecoder.h"
 #include "TransferErrors.h"
 
@@ -30,10 +31,20 @@ Result guarded(bool &outOfMemory, Result onError, Body &&body) noexcept
 // How long the worker waits in one go; an abort wakes it at once.
 constexpr int pollTimeoutMs = 1000;
 
+// As browsers: more redirects than this end the transfer.
+constexpr int maxRedirects = 20;
+
+// The statuses whose Location browsers follow.
+bool isRedirect(long status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
 } // namespace
 
 TransferJob::TransferJob(QByteArray url, const TransferSettings &settings, StageSink stages)
     : m_url(std::move(url))
+    , m_currentUrl(m_url)
     , m_settings(settings)
     , m_stages(std::move(stages))
 {
@@ -86,7 +97,13 @@ void TransferJob::perform()
         return;
     }
     setOptions();
-    const CURLcode code = runUntilDone();
+    const CURLcode code = followRedirects();
+    if (m_refusedRedirect) {
+        releaseDocument();
+        m_result.error = *m_refusedRedirect;
+        report(InetState::Error);
+        return;
+    }
     if (code != CURLE_OK) {
         releaseDocument();
         TransferFailure failure;
@@ -113,6 +130,29 @@ void TransferJob::perform()
         return;
     }
     finishDocument();
+}
+
+CURLcode TransferJob::followRedirects()
+{
+    // Each hop's Location is read against the address it came from, by the same
+    // parser that read the typed address; libcurl only ever gets a URL to request.
+    while (true) {
+        const CURLcode code = runUntilDone();
+        if (code != CURLE_OK || !m_redirecting)
+            return code;
+        auto next = Address::resolveRedirect(m_location, m_currentUrl);
+        if (const auto *refusal = std::get_if<Address::Refusal>(&next)) {
+            const CURLcode refused = refusal->reason == Address::Refusal::UnsupportedScheme ? CURLE_UNSUPPORTED_PROTOCOL
+                                                                                             : CURLE_URL_MALFORMAT;
+            m_refusedRedirect = RuntimeError{int(refused), refusal->message};
+            return refused;
+        }
+        if (m_redirects == maxRedirects)
+            return CURLE_TOO_MANY_REDIRECTS;
+        ++m_redirects;
+        m_currentUrl = std::get<QByteArray>(std::move(next));
+        curl_easy_setopt(m_curl.get(), CURLOPT_URL, m_currentUrl.constData());
+    }
 }
 
 CURLcode TransferJob::runUntilDone()
@@ -237,9 +277,18 @@ size_t TransferJob::onHeader(char *data, size_t size, size_t count, void *job)
     const size_t bytes = size * count;
     return guarded(self->m_outOfMemory, size_t(0), [self, data, bytes] {
         const QByteArrayView line(data, qsizetype(bytes));
-        // Kept to name the target of a redirect that is refused.
-        if (line.size() > 9 && QByteArrayView(line.first(9)).compare("location:", Qt::CaseInsensitive) == 0)
+        if (line.startsWith("HTTP/")) {
+            // A new response: what the last one said no longer counts.
+            self->m_location.clear();
+            self->m_redirecting = false;
+        } else if (line.size() > 9 && QByteArrayView(line.first(9)).compare("location:", Qt::CaseInsensitive) == 0) {
             self->m_location = line.sliced(9).trimmed().toByteArray();
+        } else if (line.trimmed().isEmpty()) {
+            // The headers are complete.
+            long status = 0;
+            curl_easy_getinfo(self->m_curl.get(), CURLINFO_RESPONSE_CODE, &status);
+            self->m_redirecting = isRedirect(status) && !self->m_location.isEmpty();
+        }
         self->report(InetState::ReceivingResponse);
         return bytes;
     });
@@ -249,6 +298,9 @@ size_t TransferJob::onWrite(char *data, size_t size, size_t count, void *job)
 {
     auto *self = static_cast<TransferJob *>(job);
     const size_t bytes = size * count;
+    // A redirect's body is not the document.
+    if (self->m_redirecting)
+        return bytes;
     if (self->m_received + qint64(bytes) > self->m_settings.maxDocumentBytes) {
         self->m_tooLarge = true;
         return 0;
@@ -275,12 +327,12 @@ int TransferJob::onProgress(void *job, curl_off_t, curl_off_t, curl_off_t, curl_
 void TransferJob::setOptions()
 {
     CURL *c = m_curl.get();
-    curl_easy_setopt(c, CURLOPT_URL, m_url.constData());
-    curl_easy_setopt(c, CURLOPT_DEFAULT_PROTOCOL, "http");
+    // The URL is the parser's serialisation: libcurl is to take it as it is.
+    curl_easy_setopt(c, CURLOPT_URL, m_currentUrl.constData());
+    curl_easy_setopt(c, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 20L);
+    // Redirects are followed by the job itself, with the URL parser.
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, long(m_settings.connectTimeoutSeconds));
     // A server that sends nothing for this long has stopped answering; a slow but
     // steady download goes on.

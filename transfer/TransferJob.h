@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace Encoding {
 class DocumentDecoder;
@@ -42,6 +43,7 @@ private:
     void perform();
     void setOptions();
     CURLcode runUntilDone();
+    CURLcode followRedirects();
     void finishDocument();
     void report(int state);
     void startDocument();
@@ -56,7 +58,8 @@ private:
     static size_t onWrite(char *data, size_t size, size_t count, void *job);
     static int onProgress(void *job, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
-    QByteArray m_url;
+    QByteArray m_url;         // as first asked for
+    QByteArray m_currentUrl;  // after the redirects so far
     TransferSettings m_settings;
     StageSink m_stages;
     StageFilter m_filter;
@@ -66,7 +69,12 @@ private:
     CurlMulti m_multi;
     std::unique_ptr<Encoding::DocumentDecoder> m_decoder;
     qint64 m_received = 0;
+    // The response being received: its Location, and whether it is a redirect that
+    // will be followed (its body is not the document).
     QByteArray m_location;
+    bool m_redirecting = false;
+    int m_redirects = 0;
+    std::optional<RuntimeError> m_refusedRedirect;
     bool m_tooLarge = false;
     bool m_outOfMemory = false;
     int m_socketsClosed = 0;

@@ -86,6 +86,8 @@ private slots:
     void limits();
     void addressesAsBrowsersReadThem_data();
     void addressesAsBrowsersReadThem();
+    void redirectLocationsResolved_data();
+    void redirectLocationsResolved();
     void refusedBeforeAnythingIsSent_data();
     void refusedBeforeAnythingIsSent();
     void idnHostGoesOutAsPunycode();
@@ -355,24 +357,59 @@ void TestCurlTransfer::limits()
 
 void TestCurlTransfer::addressesAsBrowsersReadThem_data()
 {
-    QTest::addColumn<QString>("path"); // typed after "127.0.0.1:PORT"
+    QTest::addColumn<QString>("typed"); // %1 is the server's port
     QTest::addColumn<QByteArray>("target");
-    QTest::newRow("surrounding spaces and a trailing line break") << QStringLiteral("/page \r\n") << QByteArray("/page");
-    QTest::newRow("space and é in the path") << QStringLiteral("/a b/é") << QByteArray("/a%20b/%C3%A9");
-    QTest::newRow("CR LF inside never makes a header") << QStringLiteral("/x\r\nX-Injected: 1") << QByteArray("/xX-Injected:%201");
+    QTest::addColumn<QByteArray>("host");
+    QTest::newRow("surrounding spaces and a trailing line break") << QStringLiteral("  127.0.0.1:%1/page \r\n") << QByteArray("/page") << QByteArray("127.0.0.1");
+    QTest::newRow("space and é in the path") << QStringLiteral("127.0.0.1:%1/a b/é") << QByteArray("/a%20b/%C3%A9") << QByteArray("127.0.0.1");
+    QTest::newRow("CR LF inside never makes a header") << QStringLiteral("127.0.0.1:%1/x\r\nX-Injected: 1") << QByteArray("/xX-Injected:%201") << QByteArray("127.0.0.1");
+    QTest::newRow("%2e segments are dot segments") << QStringLiteral("127.0.0.1:%1/foo/%2e/bar/%2E%2e/x") << QByteArray("/foo/x") << QByteArray("127.0.0.1");
+    QTest::newRow("IPv4 in hex and short form, canonical") << QStringLiteral("http://0x7F.1:%1") << QByteArray("/") << QByteArray("127.0.0.1");
+    QTest::newRow("backslashes are slashes") << QStringLiteral("http:\\\\127.0.0.1:%1\\a\\b") << QByteArray("/a/b") << QByteArray("127.0.0.1");
+    QTest::newRow("host in capitals, lower-cased") << QStringLiteral("LOCALHOST:%1/") << QByteArray("/") << QByteArray("localhost");
+    QTest::newRow("query encoded as browsers do") << QStringLiteral("127.0.0.1:%1/?q='a b'`{}") << QByteArray("/?q=%27a%20b%27`{}") << QByteArray("127.0.0.1");
 }
 
 void TestCurlTransfer::addressesAsBrowsersReadThem()
 {
-    QFETCH(QString, path);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, host);
     TestHttpServer server;
     server.setFallback([](const TestHttpServer::Request &) { return TestHttpServer::ok("ok"); });
     CurlTransfer transfer;
-    const Fetch f = fetch(transfer, QStringLiteral("  ") + server.base() + path);
-    QVERIFY(!f.result.error);
+    const Fetch f = fetch(transfer, typed.arg(server.port()));
+    QVERIFY2(!f.result.error, qPrintable(f.result.error ? f.result.error->description : QString()));
     QCOMPARE(server.requests.size(), 1);
     QTEST(server.requests.first().target, "target");
+    QCOMPARE(server.requests.first().header("Host"), host + ':' + QByteArray::number(server.port()));
     QVERIFY(server.requests.first().header("X-Injected").isEmpty());
+}
+
+void TestCurlTransfer::redirectLocationsResolved_data()
+{
+    QTest::addColumn<QByteArray>("location"); // sent in answer to /dir/page; %1 is the server's port
+    QTest::addColumn<QByteArray>("target");
+    QTest::newRow("relative, with dot segments and a fragment") << QByteArray("../b/./c?x#frag") << QByteArray("/b/c?x");
+    QTest::newRow("scheme-relative") << QByteArray("//127.0.0.1:%1/abs") << QByteArray("/abs");
+    QTest::newRow("path only, with a space and ü") << QByteArray("/\xC3\xBC x") << QByteArray("/%C3%BC%20x");
+    QTest::newRow("a backslash is a slash") << QByteArray("\\other") << QByteArray("/other");
+    QTest::newRow("query only") << QByteArray("?page=2") << QByteArray("/dir/page?page=2");
+}
+
+void TestCurlTransfer::redirectLocationsResolved()
+{
+    QFETCH(QByteArray, location);
+    TestHttpServer server;
+    server.route("/dir/page", TestHttpServer::redirect(302, QByteArray(location).replace("%1", QByteArray::number(server.port()))));
+    server.setFallback([](const TestHttpServer::Request &) { return TestHttpServer::ok("arrived"); });
+    CurlTransfer transfer;
+    const Fetch f = fetch(transfer, server.base() + QStringLiteral("/dir/page"));
+    QVERIFY2(!f.result.error, qPrintable(f.result.error ? f.result.error->description : QString()));
+    QCOMPARE(f.result.document, QStringLiteral("arrived"));
+    QCOMPARE(server.requests.size(), 2);
+    QTEST(server.requests.at(1).target, "target");
+    // The stages never go backwards across the hop.
+    QCOMPARE(foldRepeats(f.states), fullSuccess);
 }
 
 void TestCurlTransfer::refusedBeforeAnythingIsSent_data()
