@@ -28,12 +28,39 @@ constexpr int Error = 11;
 constexpr int ResponseCompleted = 12;
 } // namespace InetState
 
+// Where the encoding of a document came from.
+enum class EncodingOrigin {
+    ByteOrderMark,
+    ContentType,    // the charset of the Content-Type header
+    Meta,           // a <meta> in the document
+    XmlDeclaration,
+    ValidUtf8,      // undeclared, and valid UTF-8
+    Fallback,       // undeclared and not UTF-8: windows-1252
+};
+
+// What is known about a fetched document, beyond its text.
+struct DocumentFacts
+{
+    QString address;        // the address finally fetched
+    int redirects = 0;      // how many redirects led there
+    QString protocol;       // "HTTP/1.1", "HTTP/2"
+    int status = 0;         // 200, 404, ...
+    QByteArray encoding;    // the encoding the text was decoded with
+    EncodingOrigin encodingOrigin = EncodingOrigin::Fallback;
+    qint64 wireBytes = 0;   // what arrived: the last response's headers and body as sent
+    qint64 bytes = 0;       // the document's bytes, after decompression
+    qint64 characters = 0;  // Unicode characters of the text
+    qint64 lines = 0;
+    qint64 elapsedMs = 0;   // the whole transfer, redirects included
+};
+
 // A whole document, as a transfer hands it over.
 struct FetchedDocument
 {
     QString text;
     // The Content-Type the server sent, as it sent it; empty when there was none.
     QByteArray contentType;
+    DocumentFacts facts;
 };
 
 struct FetchResult

@@ -40,6 +40,20 @@ bool isRedirect(long status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+EncodingOrigin origin(Encoding::EncodingSource source)
+{
+    using Encoding::EncodingSource;
+    switch (source) {
+    case EncodingSource::ByteOrderMark: return EncodingOrigin::ByteOrderMark;
+    case EncodingSource::ContentType: return EncodingOrigin::ContentType;
+    case EncodingSource::Meta: return EncodingOrigin::Meta;
+    case EncodingSource::XmlDeclaration: return EncodingOrigin::XmlDeclaration;
+    case EncodingSource::ValidUtf8: return EncodingOrigin::ValidUtf8;
+    case EncodingSource::Fallback: break;
+    }
+    return EncodingOrigin::Fallback;
+}
+
 } // namespace
 
 TransferJob::TransferJob(QByteArray url, const TransferSettings &settings, StageSink stages)
@@ -91,6 +105,7 @@ void TransferJob::run() noexcept
 
 void TransferJob::perform()
 {
+    m_started = StageFilter::Clock::now();
     if (!m_curl || !m_multi) {
         m_result.error = RuntimeError{int(CURLE_FAILED_INIT), QStringLiteral("The transfer could not be set up.")};
         report(InetState::Error);
@@ -202,8 +217,33 @@ void TransferJob::releaseDocument()
     m_result.document = {};
 }
 
+void TransferJob::gatherFacts()
+{
+    DocumentFacts &facts = m_result.document.facts;
+    CURL *c = m_curl.get();
+    facts.address = QString::fromUtf8(m_currentUrl);
+    facts.redirects = m_redirects;
+    long version = 0;
+    curl_easy_getinfo(c, CURLINFO_HTTP_VERSION, &version);
+    switch (version) {
+    case CURL_HTTP_VERSION_1_0: facts.protocol = QStringLiteral("HTTP/1.0"); break;
+    case CURL_HTTP_VERSION_1_1: facts.protocol = QStringLiteral("HTTP/1.1"); break;
+    case CURL_HTTP_VERSION_2_0: facts.protocol = QStringLiteral("HTTP/2"); break;
+    case CURL_HTTP_VERSION_3: facts.protocol = QStringLiteral("HTTP/3"); break;
+    default: break;
+    }
+    long status = 0;
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    facts.status = int(status);
+    curl_off_t body = 0;
+    curl_easy_getinfo(c, CURLINFO_SIZE_DOWNLOAD_T, &body);
+    facts.wireBytes = m_headerBytes + qint64(body);
+    facts.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(StageFilter::Clock::now() - m_started).count();
+}
+
 void TransferJob::finishDocument()
 {
+    gatherFacts();
     report(InetState::ResponseReceived);
     report(InetState::Disconnecting);
     // Ending the handles closes the connection they kept, unless the server closed it.
@@ -215,6 +255,12 @@ void TransferJob::finishDocument()
     if (!m_decoder)
         startDocument(); // an empty body never reached the write callback
     m_result.document.text = m_decoder->finish();
+    DocumentFacts &facts = m_result.document.facts;
+    facts.encoding = m_decoder->encoding();
+    facts.encodingOrigin = origin(m_decoder->source());
+    facts.bytes = m_decoder->bytes();
+    facts.characters = m_decoder->characters();
+    facts.lines = m_decoder->lines();
     m_decoder.reset();
     report(InetState::ResponseCompleted);
 }
@@ -281,6 +327,7 @@ size_t TransferJob::onHeader(char *data, size_t size, size_t count, void *job)
             // A new response: what the last one said no longer counts.
             self->m_location.clear();
             self->m_redirecting = false;
+            self->m_headerBytes = 0;
         } else if (line.size() > 9 && QByteArrayView(line.first(9)).compare("location:", Qt::CaseInsensitive) == 0) {
             self->m_location = line.sliced(9).trimmed().toByteArray();
         } else if (line.trimmed().isEmpty()) {
@@ -289,6 +336,7 @@ size_t TransferJob::onHeader(char *data, size_t size, size_t count, void *job)
             curl_easy_getinfo(self->m_curl.get(), CURLINFO_RESPONSE_CODE, &status);
             self->m_redirecting = isRedirect(status) && !self->m_location.isEmpty();
         }
+        self->m_headerBytes += qint64(bytes);
         self->report(InetState::ReceivingResponse);
         return bytes;
     });

@@ -45,6 +45,7 @@ private:
     CURLcode runUntilDone();
     CURLcode followRedirects();
     void finishDocument();
+    void gatherFacts();
     void report(int state);
     void startDocument();
     void releaseDocument();
@@ -69,6 +70,8 @@ private:
     CurlMulti m_multi;
     std::unique_ptr<Encoding::DocumentDecoder> m_decoder;
     qint64 m_received = 0;
+    qint64 m_headerBytes = 0; // of the response being received
+    StageFilter::Clock::time_point m_started;
     // The response being received: its Location, and whether it is a redirect that
     // will be followed (its body is not the document).
     QByteArray m_location;

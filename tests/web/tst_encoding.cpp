@@ -15,6 +15,8 @@ private slots:
     void decodeInPieces();
     void sourceOfTheEncoding_data();
     void sourceOfTheEncoding();
+    void countsCharactersAndLines_data();
+    void countsCharactersAndLines();
     void labels_data();
     void labels();
     void everyDecoderExists();
@@ -160,6 +162,39 @@ void TestEncoding::sourceOfTheEncoding()
     decoder.finish();
     QTEST(decoder.encoding(), "encoding");
     QTEST(decoder.source(), "source");
+}
+
+void TestEncoding::countsCharactersAndLines_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<qint64>("characters");
+    QTest::addColumn<qint64>("lines");
+    QTest::newRow("empty") << QByteArray() << QByteArray("text/plain") << qint64(0) << qint64(0);
+    QTest::newRow("no line break") << QByteArray("abc") << QByteArray("text/plain") << qint64(3) << qint64(1);
+    QTest::newRow("LF, CR LF, lone CR, final break")
+        << QByteArray("a\nb\r\nc\rd\n") << QByteArray("text/plain") << qint64(9) << qint64(5);
+    QTest::newRow("a CR LF is one break, a CR at the end is one")
+        << QByteArray("\r\n\r\n\r") << QByteArray("text/plain") << qint64(5) << qint64(4);
+    QTest::newRow("characters beyond the basic plane count once")
+        << QByteArray("\xF0\x9F\x98\x80x\xC3\xA9") << QByteArray("text/plain; charset=utf-8") << qint64(3) << qint64(1);
+    QTest::newRow("counted again after falling back to windows-1252")
+        << QByteArray(QByteArray(1500, 'a') + "\n\xC3\xA9\r\n\xE9") << QByteArray("text/html") << qint64(1500 + 1 + 2 + 2 + 1) << qint64(3);
+}
+
+void TestEncoding::countsCharactersAndLines()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, contentType);
+    for (qsizetype piece : {1, 2, 1000, 100000}) {
+        Encoding::DocumentDecoder decoder(contentType);
+        for (qsizetype at = 0; at < body.size(); at += piece)
+            decoder.feed(QByteArrayView(body).sliced(at, std::min(piece, body.size() - at)));
+        decoder.finish();
+        QTEST(decoder.characters(), "characters");
+        QTEST(decoder.lines(), "lines");
+        QCOMPARE(decoder.bytes(), body.size());
+    }
 }
 
 void TestEncoding::labels_data()

@@ -59,6 +59,7 @@ void DocumentDecoder::expect(qint64 bytes)
 
 void DocumentDecoder::feed(QByteArrayView bytes)
 {
+    m_bytes += bytes.size();
     if (!m_decided) {
         m_head.append(bytes);
         if (m_head.size() >= sniffLength)
@@ -69,6 +70,27 @@ void DocumentDecoder::feed(QByteArrayView bytes)
         m_decoder->decode(bytes, false, m_text);
     else
         decodeUndeclared(bytes, false);
+    count();
+}
+
+void DocumentDecoder::count()
+{
+    // The new text is counted while it is still in the cache. A CR at the very end
+    // waits: an LF may follow in the next piece.
+    const char16_t *text = reinterpret_cast<const char16_t *>(m_text.constData());
+    qsizetype end = m_text.size();
+    if (end > m_counted && text[end - 1] == u'\r')
+        --end;
+    qint64 breaks = 0;
+    qint64 lows = 0;
+    for (qsizetype i = m_counted; i < end; ++i) {
+        const char16_t c = text[i];
+        breaks += c == u'\n' || (c == u'\r' && text[i + 1] != u'\n');
+        lows += (c & 0xFC00) == 0xDC00;
+    }
+    m_lineBreaks += breaks;
+    m_lowSurrogates += lows;
+    m_counted = std::max(m_counted, end);
 }
 
 QString DocumentDecoder::finish()
@@ -79,6 +101,13 @@ QString DocumentDecoder::finish()
         m_decoder->decode({}, true, m_text);
     else
         decodeUndeclared({}, true);
+    count();
+    // A CR that ended the text is a line break too.
+    if (m_counted < m_text.size()) {
+        ++m_lineBreaks;
+        m_counted = m_text.size();
+    }
+    m_characters = m_text.size() - m_lowSurrogates;
     // Room reserved for more characters than came (a page of multi-byte text) goes back.
     if (m_text.capacity() > m_text.size() + m_text.size() / 4 + 4096)
         m_text.squeeze();
@@ -127,6 +156,8 @@ void DocumentDecoder::fallBackToWindows1252(QByteArrayView undecoded, bool last)
     // exactly; nothing had to be kept twice to be able to start over.
     QByteArray bytes = std::exchange(m_text, {}).toUtf8();
     bytes.append(undecoded);
+    m_counted = 0;
+    m_lineBreaks = m_lowSurrogates = 0;
     m_encoding = "windows-1252";
     m_source = EncodingSource::Fallback;
     m_decoder = makeDecoder(m_encoding);

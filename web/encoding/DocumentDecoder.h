@@ -36,8 +36,15 @@ public:
     // The encoding used and where it came from; settled by finish().
     QByteArray encoding() const { return m_encoding; }
     EncodingSource source() const { return m_source; }
+    // What the body held, counted as it was decoded: bytes fed, and the text's
+    // Unicode characters and lines (ended by LF, CR LF or a lone CR; the text after
+    // the last line break is a line too, even when empty). Settled by finish().
+    qint64 bytes() const { return m_bytes; }
+    qint64 characters() const { return m_characters; }
+    qint64 lines() const { return m_bytes == 0 ? 0 : m_lineBreaks + 1; }
 
 private:
+    void count();
     void decide(bool last);
     void decodeUndeclared(QByteArrayView bytes, bool last);
     void fallBackToWindows1252(QByteArrayView undecoded, bool last);
@@ -51,6 +58,11 @@ private:
     QByteArray m_encoding;
     EncodingSource m_source = EncodingSource::ValidUtf8;
     QString m_text;
+    qint64 m_bytes = 0;
+    qsizetype m_counted = 0; // how much of the text has been counted
+    qint64 m_lineBreaks = 0;
+    qint64 m_lowSurrogates = 0;
+    qint64 m_characters = 0;
 };
 
 // A whole body at once.
