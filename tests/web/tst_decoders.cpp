@@ -328,12 +328,12 @@ void TestDecoders::decode_data()
     row("UTF-16LE surrogate cut off", "UTF-16LE", "00d8", u"\uFFFD"_s);
     row("UTF-16LE odd byte", "UTF-16LE", "4100 42", u"A\uFFFD"_s);
     row("UTF-16LE surrogate and odd byte: one error", "UTF-16LE", "00d8 41", u"\uFFFD"_s);
-    row("UTF-8 overlong", "UTF-8", "c0af e080", u"\uFFFD\uFFFD\uFFFD\uFFFD"_s);
+    row("UTF-8 overlong", "UTF-8", "c0af e08080 f0808080", QString(9, QChar(0xFFFD)));
     row("UTF-8 surrogate", "UTF-8", "eda080", u"\uFFFD\uFFFD\uFFFD"_s);
     row("UTF-8 beyond U+10FFFF", "UTF-8", "f4908080", u"\uFFFD\uFFFD\uFFFD\uFFFD"_s);
     row("UTF-8 truncated sequence is one error", "UTF-8", "f09f98 41 e282", u"\uFFFDA\uFFFD"_s);
     row("UTF-8 stray bytes", "UTF-8", "80 ff 41", u"\uFFFD\uFFFDA"_s);
-    row("UTF-8 valid", "UTF-8", "e282ac f09f9880 efbbbf", u"€\U0001F600\uFEFF"_s);
+    row("UTF-8 valid, to the edges", "UTF-8", "e282ac f09f9880 efbbbf ed9fbf f48fbfbf", u"€\U0001F600\uFEFF\uD7FF\U0010FFFF"_s);
     row("replacement: one error for all", "replacement", "414243", u"\uFFFD"_s);
     row("replacement: nothing for nothing", "replacement", "", QString());
     row("x-user-defined", "x-user-defined", "41 80 ff", u"A\uF780\uF7FF"_s);

@@ -11,10 +11,33 @@ namespace {
 class Big5
 {
 public:
+    static bool isLead(int byte) { return inRange(byte, 0x81, 0xFE); }
+
+    // A lead and the byte after it: the code point (or two), or 0 (null).
+    static char32_t codePointOfPair(int lead, int byte)
+    {
+        int pointer = -1;
+        const int offset = byte < 0x7F ? 0x40 : 0x62;
+        if (inRange(byte, 0x40, 0x7E) || inRange(byte, 0xA1, 0xFE))
+            pointer = (lead - 0x81) * 157 + (byte - offset);
+        // A letter with a combining mark that Unicode has no single character for.
+        switch (pointer) {
+        case 1133:
+            return twoCodePoints(0x00CA, 0x0304);
+        case 1135:
+            return twoCodePoints(0x00CA, 0x030C);
+        case 1164:
+            return twoCodePoints(0x00EA, 0x0304);
+        case 1166:
+            return twoCodePoints(0x00EA, 0x030C);
+        }
+        return indexCodePoint(Index::big5, pointer);
+    }
+
     void fastPath(IoQueue &ioQueue, Output &output)
     {
         if (m_lead == 0x00)
-            copyAscii(ioQueue, output);
+            decodeAsciiAndPairs<Big5>(ioQueue, output);
     }
 
     char32_t handle(int byte, IoQueue &ioQueue)
@@ -27,24 +50,8 @@ public:
             return finished;
         if (m_lead != 0x00) {
             const int lead = m_lead;
-            int pointer = -1;
             m_lead = 0x00;
-            const int offset = byte < 0x7F ? 0x40 : 0x62;
-            if (inRange(byte, 0x40, 0x7E) || inRange(byte, 0xA1, 0xFE))
-                pointer = (lead - 0x81) * 157 + (byte - offset);
-            // A letter with a combining mark that Unicode has no single character for.
-            switch (pointer) {
-            case 1133:
-                return twoCodePoints(0x00CA, 0x0304);
-            case 1135:
-                return twoCodePoints(0x00CA, 0x030C);
-            case 1164:
-                return twoCodePoints(0x00EA, 0x0304);
-            case 1166:
-                return twoCodePoints(0x00EA, 0x030C);
-            }
-            const char32_t codePoint = indexCodePoint(Index::big5, pointer);
-            if (codePoint != 0)
+            if (const char32_t codePoint = codePointOfPair(lead, byte))
                 return codePoint;
             if (isAscii(byte))
                 ioQueue.restore(byte);
@@ -52,7 +59,7 @@ public:
         }
         if (isAscii(byte))
             return char32_t(byte);
-        if (inRange(byte, 0x81, 0xFE)) {
+        if (isLead(byte)) {
             m_lead = byte;
             return continueDecoding;
         }

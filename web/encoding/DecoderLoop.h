@@ -13,6 +13,10 @@
 #include <cstring>
 #include <initializer_list>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Encoding {
 
 // What a handler returns for a byte: a code point, or one of these. Errors become
@@ -124,13 +128,25 @@ private:
     char16_t *m_limit;
 };
 
-// Widens the run of ASCII bytes at the queue's front, eight at a time where it can: the
+// Widens the run of ASCII bytes at the queue's front, many at a time where it can: the
 // markup that makes up most of any page.
 inline void copyAscii(IoQueue &ioQueue, Output &output)
 {
     const unsigned char *&p = ioQueue.next();
     const unsigned char *const end = ioQueue.end();
     char16_t *&o = output.next();
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    while (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        if (_mm_movemask_epi8(bytes) != 0)
+            break;
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o + 8), _mm_unpackhi_epi8(bytes, zero));
+        p += 16;
+        o += 16;
+    }
+#else
     while (end - p >= 8) {
         quint64 word;
         std::memcpy(&word, p, sizeof word);
@@ -141,8 +157,29 @@ inline void copyAscii(IoQueue &ioQueue, Output &output)
         p += 8;
         o += 8;
     }
+#endif
     while (p != end && *p < 0x80)
         *o++ = *p++;
+}
+
+// The double-byte encodings' fast path: ASCII runs, and pairs that lie whole in the
+// piece and give a code point, by the handler's own isLead() and codePointOfPair().
+// Anything else (an error, a pair cut by the end of the piece) is left to handle().
+template <typename Handler>
+void decodeAsciiAndPairs(IoQueue &ioQueue, Output &output)
+{
+    const unsigned char *&p = ioQueue.next();
+    const unsigned char *const end = ioQueue.end();
+    while (true) {
+        copyAscii(ioQueue, output);
+        if (end - p < 2 || !Handler::isLead(p[0]))
+            return;
+        const char32_t codePoint = Handler::codePointOfPair(p[0], p[1]);
+        if (codePoint == 0)
+            return;
+        output.put(codePoint);
+        p += 2;
+    }
 }
 
 // A decoder made of a handler: the standard's "process a queue", one piece at a time.

@@ -11,10 +11,14 @@ namespace {
 class EucJp
 {
 public:
+    // The JIS X 0208 pairs, for the fast path; 8E and 8F go through handle().
+    static bool isLead(int byte) { return inRange(byte, 0xA1, 0xFE); }
+    static char32_t codePointOfPair(int lead, int byte) { return codePointIn(Index::jis0208, lead, byte); }
+
     void fastPath(IoQueue &ioQueue, Output &output)
     {
         if (m_lead == 0x00)
-            copyAscii(ioQueue, output);
+            decodeAsciiAndPairs<EucJp>(ioQueue, output);
     }
 
     char32_t handle(int byte, IoQueue &ioQueue)
@@ -37,11 +41,7 @@ public:
         if (m_lead != 0x00) {
             const int lead = m_lead;
             m_lead = 0x00;
-            char32_t codePoint = 0;
-            if (inRange(lead, 0xA1, 0xFE) && inRange(byte, 0xA1, 0xFE)) {
-                const int pointer = (lead - 0xA1) * 94 + byte - 0xA1;
-                codePoint = m_jis0212 ? indexCodePoint(Index::jis0212, pointer) : indexCodePoint(Index::jis0208, pointer);
-            }
+            const char32_t codePoint = m_jis0212 ? codePointIn(Index::jis0212, lead, byte) : codePointIn(Index::jis0208, lead, byte);
             m_jis0212 = false;
             if (codePoint != 0)
                 return codePoint;
@@ -59,6 +59,14 @@ public:
     }
 
 private:
+    template <std::size_t size>
+    static char32_t codePointIn(const char16_t (&index)[size], int lead, int byte)
+    {
+        if (inRange(lead, 0xA1, 0xFE) && inRange(byte, 0xA1, 0xFE))
+            return indexCodePoint(index, (lead - 0xA1) * 94 + byte - 0xA1);
+        return 0;
+    }
+
     int m_lead = 0x00;
     bool m_jis0212 = false;
 };

@@ -12,10 +12,21 @@ namespace {
 class EucKr
 {
 public:
+    static bool isLead(int byte) { return inRange(byte, 0x81, 0xFE); }
+
+    // A lead and the byte after it: the code point, or 0 (null).
+    static char32_t codePointOfPair(int lead, int byte)
+    {
+        int pointer = -1;
+        if (inRange(byte, 0x41, 0xFE))
+            pointer = (lead - 0x81) * 190 + (byte - 0x41);
+        return indexCodePoint(Index::eucKr, pointer);
+    }
+
     void fastPath(IoQueue &ioQueue, Output &output)
     {
         if (m_lead == 0x00)
-            copyAscii(ioQueue, output);
+            decodeAsciiAndPairs<EucKr>(ioQueue, output);
     }
 
     char32_t handle(int byte, IoQueue &ioQueue)
@@ -28,12 +39,8 @@ public:
             return finished;
         if (m_lead != 0x00) {
             const int lead = m_lead;
-            int pointer = -1;
             m_lead = 0x00;
-            if (inRange(byte, 0x41, 0xFE))
-                pointer = (lead - 0x81) * 190 + (byte - 0x41);
-            const char32_t codePoint = indexCodePoint(Index::eucKr, pointer);
-            if (codePoint != 0)
+            if (const char32_t codePoint = codePointOfPair(lead, byte))
                 return codePoint;
             if (isAscii(byte))
                 ioQueue.restore(byte);
@@ -41,7 +48,7 @@ public:
         }
         if (isAscii(byte))
             return char32_t(byte);
-        if (inRange(byte, 0x81, 0xFE)) {
+        if (isLead(byte)) {
             m_lead = byte;
             return continueDecoding;
         }

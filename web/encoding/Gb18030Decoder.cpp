@@ -28,10 +28,22 @@ char32_t indexGb18030RangesCodePoint(int pointer)
 class Gb18030
 {
 public:
+    static bool isLead(int byte) { return inRange(byte, 0x81, 0xFE); }
+
+    // A first byte and a second that is no digit: the two-byte code point, or 0 (null).
+    static char32_t codePointOfPair(int lead, int byte)
+    {
+        int pointer = -1;
+        const int offset = byte < 0x7F ? 0x40 : 0x41;
+        if (inRange(byte, 0x40, 0x7E) || inRange(byte, 0x80, 0xFE))
+            pointer = (lead - 0x81) * 190 + (byte - offset);
+        return indexCodePoint(Index::gb18030, pointer);
+    }
+
     void fastPath(IoQueue &ioQueue, Output &output)
     {
         if (m_first == 0x00)
-            copyAscii(ioQueue, output);
+            decodeAsciiAndPairs<Gb18030>(ioQueue, output);
     }
 
     char32_t handle(int byte, IoQueue &ioQueue)
@@ -71,13 +83,8 @@ public:
                 return continueDecoding;
             }
             const int lead = m_first;
-            int pointer = -1;
             m_first = 0x00;
-            const int offset = byte < 0x7F ? 0x40 : 0x41;
-            if (inRange(byte, 0x40, 0x7E) || inRange(byte, 0x80, 0xFE))
-                pointer = (lead - 0x81) * 190 + (byte - offset);
-            const char32_t codePoint = indexCodePoint(Index::gb18030, pointer);
-            if (codePoint != 0)
+            if (const char32_t codePoint = codePointOfPair(lead, byte))
                 return codePoint;
             if (isAscii(byte))
                 ioQueue.restore(byte);
@@ -87,7 +94,7 @@ public:
             return char32_t(byte);
         if (byte == 0x80)
             return 0x20AC;
-        if (inRange(byte, 0x81, 0xFE)) {
+        if (isLead(byte)) {
             m_first = byte;
             return continueDecoding;
         }
