@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstring>
 #include <initializer_list>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
