@@ -1,4 +1,3 @@
-#include "Decoding.h"
 #include "DocumentDecoder.h"
 #include "Labels.h"
 
@@ -19,7 +18,6 @@ private slots:
     void countsCharactersAndLines();
     void labels_data();
     void labels();
-    void everyDecoderExists();
 };
 
 void TestEncoding::decode_data()
@@ -215,18 +213,6 @@ void TestEncoding::labels()
 {
     QFETCH(QByteArray, label);
     QTEST(Encoding::nameForLabel(label), "name");
-}
-
-void TestEncoding::everyDecoderExists()
-{
-    // Every decoder the table names must exist on this platform.
-    for (const char *name : {"IBM866", "ISO-8859-2", "ISO-8859-8-I", "ISO-8859-16", "KOI8-U", "macintosh", "windows-874",
-                             "windows-1250", "windows-1258", "x-mac-cyrillic", "GBK", "gb18030", "Big5", "EUC-JP",
-                             "ISO-2022-JP", "Shift_JIS", "EUC-KR"}) {
-        QString text;
-        QVERIFY2(Encoding::decodeWith(name, "abc", &text), name);
-        QCOMPARE(text, QStringLiteral("abc"));
-    }
 }
 
 QTEST_GUILESS_MAIN(TestEncoding)

@@ -2,10 +2,12 @@
 
 #include "Ascii.h"
 #include "Labels.h"
+#include "MimeType.h"
 
 #include <QList>
 
 #include <algorithm>
+#include <optional>
 
 namespace Encoding {
 
@@ -99,13 +101,21 @@ QByteArray charsetFromMetaContent(QByteArrayView content)
 
 enum class Kind { Html, Xml, Other };
 
+// The Content-Type as a MIME type; a header that came more than once arrives as its
+// values joined by ", ".
+std::optional<MimeType> mimeTypeOf(QByteArrayView contentType)
+{
+    return extractMimeType({contentType.toByteArray()});
+}
+
 Kind kindOf(QByteArrayView contentType)
 {
-    const qsizetype semicolon = contentType.indexOf(';');
-    QByteArray essence = Ascii::trimmedWhitespace(contentType.first(semicolon < 0 ? contentType.size() : semicolon)).toByteArray().toLower();
-    if (essence.isEmpty() || essence == "text/html")
+    const std::optional<MimeType> mimeType = mimeTypeOf(contentType);
+    // No type, or none that can be read: browsers would look at the bytes, and a page
+    // fetched by address is HTML far more often than not.
+    if (!mimeType || mimeType->essence() == "text/html")
         return Kind::Html;
-    if (essence == "text/xml" || essence == "application/xml" || essence.endsWith("+xml"))
+    if (mimeType->essence() == "text/xml" || mimeType->essence() == "application/xml" || mimeType->subtype.endsWith("+xml"))
         return Kind::Xml;
     return Kind::Other;
 }
@@ -114,18 +124,8 @@ Kind kindOf(QByteArrayView contentType)
 
 QByteArray charsetParameter(QByteArrayView contentType)
 {
-    const QList<QByteArray> params = contentType.toByteArray().split(';');
-    for (qsizetype i = 1; i < params.size(); ++i) {
-        const QByteArray param = params.at(i).trimmed();
-        const qsizetype eq = param.indexOf('=');
-        if (eq < 0 || param.left(eq).trimmed().toLower() != "charset")
-            continue;
-        QByteArray value = param.mid(eq + 1).trimmed();
-        if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
-            value = value.mid(1, value.size() - 2);
-        return value;
-    }
-    return {};
+    const std::optional<MimeType> mimeType = mimeTypeOf(contentType);
+    return mimeType ? mimeType->parameter("charset").value_or(QByteArray()) : QByteArray();
 }
 
 QByteArray prescanMeta(QByteArrayView data)

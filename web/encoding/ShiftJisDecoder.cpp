@@ -1,0 +1,77 @@
+#include "Decoders.h"
+
+#include "DecoderLoop.h"
+#include "EncodingIndexes.h"
+
+namespace Encoding {
+
+namespace {
+
+// Shift_JIS as Windows extends it: single bytes, half-width katakana, and pairs that
+// index JIS X 0208 (with the NEC and IBM rows) or the user-defined area.
+class ShiftJis
+{
+public:
+    static bool isLead(int byte) { return inRange(byte, 0x81, 0x9F) || inRange(byte, 0xE0, 0xFC); }
+
+    // A lead and the byte after it: the code point, or 0 (null).
+    static char32_t codePointOfPair(int lead, int byte)
+    {
+        int pointer = -1;
+        const int offset = byte < 0x7F ? 0x40 : 0x41;
+        const int leadOffset = lead < 0xA0 ? 0x81 : 0xC1;
+        // 0x40 to 0x7E or 0x80 to 0xFC, as one test: trails on both sides of 0x7F are
+        // equally common, and two tests cost a mispredicted branch per character.
+        if (inRange(byte, 0x40, 0xFC) && byte != 0x7F)
+            pointer = (lead - leadOffset) * 188 + byte - offset;
+        if (inRange(pointer, 8836, 10715))
+            return 0xE000 - 8836 + pointer;
+        return indexCodePoint(Index::jis0208, pointer);
+    }
+
+    void fastPath(IoQueue &ioQueue, Output &output)
+    {
+        if (m_lead == 0x00)
+            decodeAsciiAndPairs<ShiftJis>(ioQueue, output);
+    }
+
+    char32_t handle(int byte, IoQueue &ioQueue)
+    {
+        if (byte == endOfQueue && m_lead != 0x00) {
+            m_lead = 0x00;
+            return error;
+        }
+        if (byte == endOfQueue)
+            return finished;
+        if (m_lead != 0x00) {
+            const int lead = m_lead;
+            m_lead = 0x00;
+            if (const char32_t codePoint = codePointOfPair(lead, byte))
+                return codePoint;
+            if (isAscii(byte))
+                ioQueue.restore(byte);
+            return error;
+        }
+        if (isAscii(byte) || byte == 0x80)
+            return char32_t(byte);
+        if (inRange(byte, 0xA1, 0xDF))
+            return 0xFF61 - 0xA1 + byte;
+        if (isLead(byte)) {
+            m_lead = byte;
+            return continueDecoding;
+        }
+        return error;
+    }
+
+private:
+    int m_lead = 0x00;
+};
+
+} // namespace
+
+std::unique_ptr<Decoder> makeShiftJisDecoder()
+{
+    return std::make_unique<HandlerDecoder<ShiftJis>>();
+}
+
+} // namespace Encoding
