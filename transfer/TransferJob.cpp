@@ -201,9 +201,8 @@ CURLcode TransferJob::runUntilDone()
 
 void TransferJob::startDocument()
 {
-    char *contentType = nullptr;
-    curl_easy_getinfo(m_curl.get(), CURLINFO_CONTENT_TYPE, &contentType);
-    m_result.document.contentType = QByteArray(contentType ? contentType : "");
+    // A header sent more than once is one list; the MIME type is read from all of it.
+    m_result.document.contentType = m_contentTypes.join(", ");
     m_decoder = std::make_unique<Encoding::DocumentDecoder>(m_result.document.contentType);
     curl_off_t length = -1;
     curl_easy_getinfo(m_curl.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
@@ -326,10 +325,13 @@ size_t TransferJob::onHeader(char *data, size_t size, size_t count, void *job)
         if (line.startsWith("HTTP/")) {
             // A new response: what the last one said no longer counts.
             self->m_location.clear();
+            self->m_contentTypes.clear();
             self->m_redirecting = false;
             self->m_headerBytes = 0;
         } else if (line.size() > 9 && QByteArrayView(line.first(9)).compare("location:", Qt::CaseInsensitive) == 0) {
             self->m_location = line.sliced(9).trimmed().toByteArray();
+        } else if (line.size() > 13 && QByteArrayView(line.first(13)).compare("content-type:", Qt::CaseInsensitive) == 0) {
+            self->m_contentTypes.append(line.sliced(13).trimmed().toByteArray());
         } else if (line.trimmed().isEmpty()) {
             // The headers are complete.
             long status = 0;

@@ -75,6 +75,7 @@ private:
     // The response being received: its Location, and whether it is a redirect that
     // will be followed (its body is not the document).
     QByteArray m_location;
+    QList<QByteArray> m_contentTypes; // every Content-Type line, in order
     bool m_redirecting = false;
     int m_redirects = 0;
     std::optional<RuntimeError> m_refusedRedirect;

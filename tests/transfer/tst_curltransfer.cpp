@@ -112,6 +112,13 @@ void TestCurlTransfer::bodyArrivesWhole_data()
                                << QString::fromLatin1(QByteArray("a\0b\0\0c", 6));
     QTest::newRow("charset from the header") << QByteArray("\x80 caf\xE9") << QByteArray("text/html; charset=windows-1252")
                                              << QStringLiteral("€ café");
+    const QByteArray koi8 = QByteArray::fromHex("f0d2c9d7c5d4");
+    QTest::newRow("Content-Type twice: the charset carries over to the same type")
+        << koi8 << QByteArray("text/html; charset=koi8-r\r\nContent-Type: text/html") << QStringLiteral("Привет");
+    QTest::newRow("Content-Type twice: another type drops the charset")
+        << QByteArray("\xC3\xA9") << QByteArray("text/plain; charset=koi8-r\r\nContent-Type: text/html") << QStringLiteral("é");
+    QTest::newRow("a charset inside a quoted parameter is not the charset")
+        << QByteArray("\xD0\x9F") << QByteArray("text/html; foo=\"a; charset=koi8-r; b\"; charset=utf-8") << QStringLiteral("П");
 }
 
 void TestCurlTransfer::bodyArrivesWhole()
