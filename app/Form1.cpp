@@ -122,13 +122,20 @@ void Form1::connectEvents()
             .onFailure([this](const RuntimeError &error) { report(error); });
     });
     connect(m_inet1, &Transfer::stateChanged, this, [this](int state) { Inet1_StateChanged(state, *m_sbrStatus); });
+    connect(m_inet1, &Transfer::busyChanged, m_sbrStatus, [this](bool busy) {
+        if (busy)
+            m_sbrStatus->beginTransfer();
+        else
+            m_sbrStatus->endTransfer();
+    });
+    connect(m_inet1, &Transfer::progressed, m_sbrStatus, &QtStatusBar::showProgress);
     connect(m_rchtxtHTML, &SourceView::mouseDown, this, [this](int button, int shift, float x, float y) {
         rchtxtHTML_MouseDown(button, shift, x, y, *m_popup);
     });
     connect(m_popup->copyAction(), &QAction::triggered, this, [this] { Copy_Click(*m_clipboard, *m_rchtxtHTML); });
     connect(m_popup->saveAction(), &QAction::triggered, this,
             [this] { Save_Click(*m_commonDialog1, *m_program, *m_rchtxtHTML, *m_messageBox); });
-    connect(m_popup->clearAction(), &QAction::triggered, this, [this] { Clear_Click(*m_rchtxtHTML); });
+    connect(m_popup->clearAction(), &QAction::triggered, this, [this] { Clear_Click(*m_rchtxtHTML, *m_sbrStatus); });
 }
 
 void Form1::report(const Failure &failure)

@@ -3,6 +3,7 @@
 #include "Clipboard.h"
 #include "PageView.h"
 #include "PopupMenu.h"
+#include "StatusBar.h"
 
 void rchtxtHTML_MouseDown(int button, int shift, float x, float y, PopupMenu &popup)
 {
@@ -20,7 +21,9 @@ void Copy_Click(Clipboard &clipboard, const PageView &rchtxtHTML)
     clipboard.setText(rchtxtHTML.text());
 }
 
-void Clear_Click(PageView &rchtxtHTML)
+void Clear_Click(PageView &rchtxtHTML, StatusBar &sbrStatus)
 {
     rchtxtHTML.setText(QString());
+    // The details were about the document that is gone; the status texts stay.
+    sbrStatus.setDetails(QString());
 }

@@ -7,10 +7,18 @@
 
 #include <QDir>
 
+QString saveFolder(const Program &program)
+{
+    // Installed, the program's folder is a system folder where nobody may save; the
+    // dialog opens where the user can.
+    const QString own = program.appPath();
+    return program.canWriteIn(own) ? own : program.documentsPath();
+}
+
 void Save_Click(SaveDialog &CommonDialog1, const Program &program, PageView &rchtxtHTML, MessageBox &messageBox)
 {
     CommonDialog1.setDefaultExt(QStringLiteral("txt"));
-    CommonDialog1.setInitDir(program.appPath());
+    CommonDialog1.setInitDir(saveFolder(program));
     CommonDialog1.setFilter(QStringLiteral("(*.txt)|*.txt"));
     if (!CommonDialog1.showSave())
         return;

@@ -11,4 +11,7 @@ public:
     virtual QString simpleText() const = 0;
     // False when no panel has that key.
     virtual bool setPanelText(const QString &key, const QString &text) = 0;
+    // What is known about the document in the view, shown when the pointer rests on
+    // the bar; empty for none. The status texts stay as they are.
+    virtual void setDetails(const QString &details) = 0;
 };

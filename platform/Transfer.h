@@ -84,4 +84,9 @@ public:
 
 signals:
     void stateChanged(int state);
+    // A transfer started (busy) or ended, whichever way.
+    void busyChanged(bool busy);
+    // How much of the body has arrived, as sent (compressed or not), against the
+    // length the server declared; -1 when it declared none. At most ten times a second.
+    void progressed(qint64 received, qint64 total);
 };

@@ -1,5 +1,6 @@
 #include "Connect.h"
 
+#include "DocumentDetails.h"
 #include "PageView.h"
 #include "StatusBar.h"
 #include "TextBox.h"
@@ -21,6 +22,7 @@ Command Toolbar1_ButtonClick(ToolbarButton button, StatusBar &sbrStatus, const T
         co_return fetched.error;
 
     rchtxtHTML.setTextRTF(fetched.document.text);
+    sbrStatus.setDetails(documentDetails(fetched.document));
     sbrStatus.setSimpleText(QStringLiteral("complete!"));
     co_return {};
 }

@@ -35,14 +35,20 @@ Pending<FetchResult> CurlTransfer::openURL(const QString &address)
 
     // The job reports from the worker; each stage is queued to this object's thread,
     // and dropped if this object is gone by then.
-    m_job = std::make_unique<TransferJob>(std::get<QByteArray>(std::move(url)), m_settings, [this](int state) {
-        QMetaObject::invokeMethod(this, [this, state] { emit stateChanged(state); }, Qt::QueuedConnection);
-    });
+    m_job = std::make_unique<TransferJob>(
+        std::get<QByteArray>(std::move(url)), m_settings,
+        [this](int state) {
+            QMetaObject::invokeMethod(this, [this, state] { emit stateChanged(state); }, Qt::QueuedConnection);
+        },
+        [this](qint64 received, qint64 total) {
+            QMetaObject::invokeMethod(this, [this, received, total] { emit progressed(received, total); }, Qt::QueuedConnection);
+        });
     Pending<FetchResult> result = m_completion.pending();
     m_worker = std::thread([this] {
         m_job->run();
         QMetaObject::invokeMethod(this, &CurlTransfer::finish, Qt::QueuedConnection);
     });
+    emit busyChanged(true);
     return result;
 }
 
@@ -51,6 +57,7 @@ void CurlTransfer::finish()
     m_worker.join();
     FetchResult result = m_job->takeResult();
     m_job.reset();
+    emit busyChanged(false);
     // The waiting handler resumes here, with the transfer already idle.
     m_completion.complete(std::move(result));
 }

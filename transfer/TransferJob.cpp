@@ -56,11 +56,12 @@ EncodingOrigin origin(Encoding::EncodingSource source)
 
 } // namespace
 
-TransferJob::TransferJob(QByteArray url, const TransferSettings &settings, StageSink stages)
+TransferJob::TransferJob(QByteArray url, const TransferSettings &settings, StageSink stages, ProgressSink progress)
     : m_url(std::move(url))
     , m_currentUrl(m_url)
     , m_settings(settings)
     , m_stages(std::move(stages))
+    , m_progress(std::move(progress))
 {
 }
 
@@ -369,9 +370,22 @@ size_t TransferJob::onWrite(char *data, size_t size, size_t count, void *job)
     return taken;
 }
 
-int TransferJob::onProgress(void *job, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+int TransferJob::onProgress(void *job, curl_off_t total, curl_off_t received, curl_off_t, curl_off_t)
 {
-    return static_cast<TransferJob *>(job)->m_abort ? 1 : 0;
+    auto *self = static_cast<TransferJob *>(job);
+    if (self->m_abort)
+        return 1;
+    if (!self->m_progress || received == 0)
+        return 0;
+    return guarded(self->m_outOfMemory, 1, [self, total, received] {
+        // Often enough to watch, seldom enough to cost the transfer nothing.
+        const auto now = StageFilter::Clock::now();
+        if (now - self->m_lastProgress >= std::chrono::milliseconds(100)) {
+            self->m_lastProgress = now;
+            self->m_progress(qint64(received), total > 0 ? qint64(total) : -1);
+        }
+        return 0;
+    });
 }
 
 void TransferJob::setOptions()

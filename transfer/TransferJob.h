@@ -24,10 +24,12 @@ class DocumentDecoder;
 class TransferJob
 {
 public:
-    // Called on the worker thread with each stage that is shown.
+    // Called on the worker thread with each stage that is shown, and with how much
+    // of the body has arrived (at most ten times a second).
     using StageSink = std::function<void(int state)>;
+    using ProgressSink = std::function<void(qint64 received, qint64 total)>;
 
-    TransferJob(QByteArray url, const TransferSettings &settings, StageSink stages);
+    TransferJob(QByteArray url, const TransferSettings &settings, StageSink stages, ProgressSink progress = {});
     ~TransferJob();
     TransferJob(const TransferJob &) = delete;
     TransferJob &operator=(const TransferJob &) = delete;
@@ -63,7 +65,9 @@ private:
     QByteArray m_currentUrl;  // after the redirects so far
     TransferSettings m_settings;
     StageSink m_stages;
+    ProgressSink m_progress;
     StageFilter m_filter;
+    StageFilter::Clock::time_point m_lastProgress;
     std::atomic_bool m_abort{false};
 
     CurlHandle m_curl;

@@ -1,27 +1,41 @@
 #include "QtStatusBar.h"
 
+#include "TransferProgress.h"
 #include "WindowFont.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
+
+namespace {
+
+// A quick fetch shows no progress at all: the bar appears only after this long.
+constexpr int progressDelayMs = 500;
+constexpr int textMargin = 3;
+
+} // namespace
 
 QtStatusBar::QtStatusBar(QWidget *parent)
     : QFrame(parent)
     , m_simple(new QLabel(this))
+    , m_progress(new TransferProgress(this))
 {
     setFrameShape(QFrame::StyledPanel);
     setFrameShadow(QFrame::Sunken);
     setAutoFillBackground(true);
     setFont(windowFont());
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(3, 0, 3, 0);
-    layout->addWidget(m_simple);
     m_simple->setTextFormat(Qt::PlainText);
+    m_progress->hide();
+    m_progressDelay.setSingleShot(true);
+    m_progressDelay.setInterval(progressDelayMs);
+    connect(&m_progressDelay, &QTimer::timeout, this, [this] {
+        m_progressWanted = true;
+        placeProgress();
+    });
 }
 
 void QtStatusBar::setSimpleText(const QString &text)
 {
     m_simple->setText(text);
+    placeProgress();
     emit simpleTextChanged(text);
 }
 
@@ -41,6 +55,12 @@ bool QtStatusBar::setPanelText(const QString &key, const QString &text)
     return false;
 }
 
+void QtStatusBar::setDetails(const QString &details)
+{
+    setToolTip(details);
+    setAccessibleDescription(details);
+}
+
 void QtStatusBar::addPanel(const QString &key, const QString &text)
 {
     m_panels.append({key, text});
@@ -53,4 +73,53 @@ QString QtStatusBar::panelText(const QString &key) const
             return panel.text;
     }
     return {};
+}
+
+void QtStatusBar::beginTransfer()
+{
+    m_transferring = true;
+    m_progressWanted = false;
+    m_progress->setProgress(0, -1);
+    m_progressDelay.start();
+}
+
+void QtStatusBar::showProgress(qint64 received, qint64 total)
+{
+    if (m_transferring)
+        m_progress->setProgress(received, total);
+}
+
+void QtStatusBar::endTransfer()
+{
+    m_transferring = false;
+    m_progressWanted = false;
+    m_progressDelay.stop();
+    m_progress->hide();
+}
+
+void QtStatusBar::resizeEvent(QResizeEvent *event)
+{
+    QFrame::resizeEvent(event);
+    placeProgress();
+}
+
+void QtStatusBar::placeProgress()
+{
+    const QRect inside = contentsRect().adjusted(textMargin, 0, -textMargin, 0);
+    const int textWidth = m_simple->fontMetrics().horizontalAdvance(m_simple->text());
+    m_simple->setGeometry(inside);
+    if (!m_progressWanted)
+        return;
+    // The bar takes the room the status text leaves and never covers it; where there
+    // is too little, it stays hidden.
+    const int gap = fontMetrics().averageCharWidth() * 2;
+    const int room = inside.width() - textWidth - gap;
+    const int width = std::min(m_progress->sizeHint().width(), room);
+    if (width < m_progress->sizeHint().width() / 2) {
+        m_progress->hide();
+        return;
+    }
+    const int height = std::min(inside.height(), m_progress->sizeHint().height());
+    m_progress->setGeometry(inside.right() + 1 - width, inside.top() + (inside.height() - height) / 2, width, height);
+    m_progress->show();
 }

@@ -7,6 +7,7 @@
 #include "QtTextBox.h"
 #include "QtToolbar.h"
 #include "SourceView.h"
+#include "TransferProgress.h"
 #include "TestHttpServer.h"
 
 #include <QMenuBar>
@@ -82,6 +83,8 @@ private slots:
     void destroyedDuringTransfer_data();
     void destroyedDuringTransfer();
     void closeAsks();
+    void progressOfLongTransfers_data();
+    void progressOfLongTransfers();
 };
 
 void TestForm1::startsEmptyWithTheViewFocused()
@@ -371,6 +374,54 @@ void TestForm1::closeAsks()
     QVERIFY(w.form->close());
     QCOMPARE(w.messageBox.prompts.size(), 2);
     QCOMPARE(w.program.ended, 1);
+}
+
+void TestForm1::progressOfLongTransfers_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("shows");
+    QTest::addColumn<QString>("text"); // part of what the bar says
+    QTest::newRow("a long transfer of a declared length") << QStringLiteral("/declared") << true << QStringLiteral(" of 4.0 kB");
+    QTest::newRow("a long transfer of no declared length") << QStringLiteral("/undeclared") << true << QStringLiteral("kB");
+    QTest::newRow("a long transfer that fails") << QStringLiteral("/broken") << true << QStringLiteral(" of 4.0 kB");
+    QTest::newRow("a quick fetch shows none") << QStringLiteral("/quick") << false << QString();
+}
+
+void TestForm1::progressOfLongTransfers()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, shows);
+    QFETCH(QString, text);
+    const QByteArray piece(1000, 'x');
+    TestHttpServer server;
+    const QByteArray declared = "HTTP/1.1 200 OK\r\nContent-Length: 4000\r\n\r\n";
+    server.route("/declared", {{declared + piece}, {piece, 250}, {piece, 250}, {piece, 250}, {piece, 250}});
+    server.route("/undeclared", {{"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + piece}, {piece, 250}, {piece, 250},
+                                 {piece, 250}, {{}, 250, true}});
+    server.route("/broken", {{declared + piece}, {piece, 250}, {piece, 250}, {{}, 250, true}});
+    server.route("/quick", TestHttpServer::ok(piece));
+    Window w;
+    w.form->resize(640, 300); // room for the bar beside the status text
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    TransferProgress *bar = w.form->sbrStatus()->progressBar();
+    bool shown = false;
+    QString said;
+    QObject::connect(w.form->Inet1(), &Transfer::progressed, bar, [&] {
+        if (bar->isVisible()) {
+            shown = true;
+            said = bar->text();
+            // Never over the status text.
+            QVERIFY(bar->geometry().left() > w.form->sbrStatus()->fontMetrics().horizontalAdvance(w.form->sbrStatus()->simpleText()));
+        }
+    });
+
+    QVERIFY(w.connectTo(server.base() + path));
+    QCOMPARE(shown, shows);
+    QVERIFY2(said.contains(text), qPrintable(said));
+    // Gone once the transfer has ended, whichever way.
+    QVERIFY(!bar->isVisible());
+    QCOMPARE(w.messageBox.prompts.size(), path == QLatin1String("/broken") ? 1 : 0);
 }
 
 QTEST_MAIN(TestForm1)

@@ -85,7 +85,8 @@ void TestContextMenu::copyOnRealClipboardLeavesOnlyText()
     QVERIFY(!data->hasFormat(QStringLiteral("application/x-other")));
     QCOMPARE(QGuiApplication::clipboard()->text(), document);
 
-    Clear_Click(view);
+    FakeStatusBar status;
+    Clear_Click(view, status);
     Copy_Click(clipboard, view);
     QCOMPARE(QGuiApplication::clipboard()->text(), QString());
 }
@@ -94,10 +95,17 @@ void TestContextMenu::clearEmptiesOnlyTheView()
 {
     FakePageView view;
     view.document = QStringLiteral("page");
-    Clear_Click(view);
+    FakeStatusBar status;
+    status.simple = QStringLiteral("complete!");
+    status.details = QStringLiteral("Address: http://example.com/");
+    Clear_Click(view, status);
     QCOMPARE(view.document, QString());
     QCOMPARE(view.calls, QStringList{QStringLiteral("Text")});
-    Clear_Click(view);
+    // The details of the document go with it; the status text stays.
+    QCOMPARE(status.details, QString());
+    QCOMPARE(status.simple, QStringLiteral("complete!"));
+    QVERIFY(status.history.isEmpty());
+    Clear_Click(view, status);
     QCOMPARE(view.document, QString());
 }
 

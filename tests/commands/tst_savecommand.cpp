@@ -1,4 +1,5 @@
 #include "Fakes.h"
+#include "QtProgram.h"
 #include "QtSaveDialog.h"
 #include "SaveCommand.h"
 #include "SourceView.h"
@@ -11,6 +12,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -56,6 +58,9 @@ class TestSaveCommand : public QObject
     Q_OBJECT
 
 private slots:
+    void dialogOpensWhereTheUserCanSave_data();
+    void dialogOpensWhereTheUserCanSave();
+    void foldersOnThisSystem();
     void saveSetsDialogBeforeEveryShowing();
     void save_data();
     void save();
@@ -63,6 +68,61 @@ private slots:
     void failedWriteKeepsExistingFile();
     void realDialogAddsExtension();
 };
+
+void TestSaveCommand::dialogOpensWhereTheUserCanSave_data()
+{
+    QTest::addColumn<QStringList>("writable");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("a build folder or a portable copy: the program's own")
+        << QStringList{QStringLiteral("/opt/vellumin")} << QStringLiteral("/opt/vellumin");
+    QTest::newRow("installed in a system folder: the documents folder")
+        << QStringList{QStringLiteral("/home/user/Documents")} << QStringLiteral("/home/user/Documents");
+}
+
+void TestSaveCommand::dialogOpensWhereTheUserCanSave()
+{
+    QFETCH(QStringList, writable);
+    FakeProgram program;
+    program.writable = writable;
+    FakeSaveDialog dialog;
+    dialog.cancelNext = true;
+    FakePageView view;
+    FakeMessageBox box;
+    Save_Click(dialog, program, view, box);
+    QTEST(dialog.initDir, "folder");
+}
+
+void TestSaveCommand::foldersOnThisSystem()
+{
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    // No user-dirs file: the documents folder is ~/Documents, if there is one.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    QtProgram program;
+    const QString withoutDocuments = program.documentsPath();
+    QDir(home.path()).mkdir(QStringLiteral("Documents"));
+    const QString withDocuments = program.documentsPath();
+    qputenv("HOME", oldHome);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+    if (oldConfig.isEmpty())
+        qunsetenv("XDG_CONFIG_HOME");
+
+    QCOMPARE(QDir(withoutDocuments), QDir(home.path()));
+    QCOMPARE(QDir(withDocuments), QDir(home.filePath(QStringLiteral("Documents"))));
+
+    const QString readOnly = home.filePath(QStringLiteral("read-only"));
+    QDir(home.path()).mkdir(QStringLiteral("read-only"));
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner);
+    // Root may write anywhere; anyone else may not write here.
+    QCOMPARE(program.canWriteIn(readOnly), ::geteuid() == 0);
+    QVERIFY(program.canWriteIn(home.path()));
+    QVERIFY(!program.canWriteIn(home.filePath(QStringLiteral("missing"))));
+    writeFile(home.filePath(QStringLiteral("a file")), "x");
+    QVERIFY(!program.canWriteIn(home.filePath(QStringLiteral("a file"))));
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
 
 void TestSaveCommand::saveSetsDialogBeforeEveryShowing()
 {
@@ -196,6 +256,7 @@ void TestSaveCommand::realDialogAddsExtension()
     QtSaveDialog dialog(nullptr);
     FakeProgram program;
     program.path = dir.path();
+    program.writable = {dir.path()};
     FakeMessageBox box;
     SourceView view;
     view.setText(QStringLiteral("saved through the dialog"));

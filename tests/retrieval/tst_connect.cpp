@@ -57,6 +57,7 @@ void TestConnect::fetchShowsDocumentAndCompletes()
     click.view.document = QStringLiteral("old page");
     click.transfer.states = {1, 2, 3, 4, 5, 6, 7, 7, 8, 9, 10, 12};
     click.transfer.result.document.text = QStringLiteral("{\\rtf1 not rendered}\r\n<html>");
+    click.transfer.result.document.facts.address = QStringLiteral("http://example.com/a%20b");
 
     const Command command = click.press();
 
@@ -69,6 +70,8 @@ void TestConnect::fetchShowsDocumentAndCompletes()
     QCOMPARE(click.status.history.first(), QStringLiteral("please wait..."));
     QCOMPARE(click.status.history.last(), QStringLiteral("complete!"));
     QCOMPARE(click.status.history.at(click.status.history.size() - 2), QStringLiteral("disconnecting..."));
+    // The bar tells what was fetched.
+    QVERIFY2(click.status.details.contains(QStringLiteral("Address: http://example.com/a%20b")), qPrintable(click.status.details));
 }
 
 void TestConnect::onlyTheConnectKeyFetches_data()
@@ -108,6 +111,7 @@ void TestConnect::failureKeepsViewAndLastStatus()
     QFETCH(QString, lastStatus);
     Click click;
     click.view.document = QStringLiteral("what the user had");
+    click.status.details = QStringLiteral("details of what the user had");
     click.transfer.states = states;
     click.transfer.result.error = RuntimeError{7, QStringLiteral("Could not connect")};
 
@@ -119,6 +123,7 @@ void TestConnect::failureKeepsViewAndLastStatus()
     QVERIFY(click.view.calls.isEmpty());
     QCOMPARE(click.status.simple, lastStatus);
     QVERIFY(!click.status.history.contains(QStringLiteral("complete!")));
+    QCOMPARE(click.status.details, QStringLiteral("details of what the user had"));
 }
 
 void TestConnect::windowAnswersWhileTheTransferRuns()

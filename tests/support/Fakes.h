@@ -32,7 +32,10 @@ public:
         return true;
     }
 
+    void setDetails(const QString &text) override { details = text; }
+
     QString simple;
+    QString details;
     QString panel = QStringLiteral("Inactive");
     bool hasPanel = true;
     QStringList history;
@@ -129,9 +132,13 @@ class FakeProgram : public Program
 {
 public:
     QString appPath() const override { return path; }
+    bool canWriteIn(const QString &folder) const override { return writable.contains(folder); }
+    QString documentsPath() const override { return documents; }
     void end() override { ++ended; }
 
     QString path = QStringLiteral("/opt/vellumin");
+    QStringList writable = {path};
+    QString documents = QStringLiteral("/home/user/Documents");
     int ended = 0;
 };
 

@@ -19,6 +19,7 @@ struct Fetch
     {
         QString document;
         Failure error;
+        DocumentFacts facts;
     } result;
     QList<int> states;
 };
@@ -32,7 +33,7 @@ Fetch fetch(CurlTransfer &transfer, const QString &address)
     if (!result)
         f.result.error = RuntimeError{-1, QStringLiteral("the transfer never finished")};
     else
-        f.result = {result->document.text, result->error};
+        f.result = {result->document.text, result->error, result->document.facts};
     return f;
 }
 
@@ -95,6 +96,8 @@ private slots:
     void https();
     void secondOpenWhileBusyIsRefused();
     void runningOutOfMemoryIsAnError();
+    void factsOfTheDocument_data();
+    void factsOfTheDocument();
     void destroyedMidTransferStopsAndResumesNothing();
 };
 
@@ -511,6 +514,51 @@ void TestCurlTransfer::secondOpenWhileBusyIsRefused()
     QCOMPARE(result->document.text, QStringLiteral("slow page"));
     QCOMPARE(server.requests.size(), 1);
     QVERIFY(!transfer.busy());
+}
+
+void TestCurlTransfer::factsOfTheDocument_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::newRow("a plain page") << QStringLiteral("plain");
+    QTest::newRow("a redirect chain") << QStringLiteral("chain");
+    QTest::newRow("a gzip page") << QStringLiteral("gzip");
+}
+
+void TestCurlTransfer::factsOfTheDocument()
+{
+    QFETCH(QString, what);
+    QByteArray page;
+    for (int i = 0; i < 500; ++i)
+        page += "<p>Ünïcödé line " + QByteArray::number(i) + "</p>\r\n";
+    const QByteArray gzipped = compressed("gzip", page);
+    TestHttpServer server;
+    server.route("/plain", TestHttpServer::ok(page, "text/html; charset=utf-8"));
+    server.route("/chain", TestHttpServer::redirect(301, "/chain/2"));
+    server.route("/chain/2", TestHttpServer::redirect(302, "http://localhost:" + QByteArray::number(server.port()) + "/chain/3"));
+    server.route("/chain/3", TestHttpServer::redirect(307, "/plain"));
+    server.route("/gzip", {{TestHttpServer::response(200, gzipped, "text/html; charset=utf-8", "Content-Encoding: gzip\r\n")}});
+    CurlTransfer transfer;
+
+    const Fetch f = fetch(transfer, server.base() + QLatin1Char('/') + what);
+    QVERIFY2(!f.result.error, qPrintable(f.result.error ? f.result.error->description : QString()));
+    const DocumentFacts &facts = f.result.facts;
+    QCOMPARE(facts.protocol, QStringLiteral("HTTP/1.1"));
+    QCOMPARE(facts.status, 200);
+    QCOMPARE(facts.encoding, QByteArray("UTF-8"));
+    QCOMPARE(facts.encodingOrigin, EncodingOrigin::ContentType);
+    QCOMPARE(facts.bytes, page.size());
+    QCOMPARE(facts.characters, QString::fromUtf8(page).size());
+    QCOMPARE(facts.lines, 501);
+    const qint64 body = what == QLatin1String("gzip") ? gzipped.size() : page.size();
+    // The headers of the last response and its body as sent.
+    QVERIFY2(facts.wireBytes > body && facts.wireBytes < body + 200, qPrintable(QString::number(facts.wireBytes)));
+    if (what == QLatin1String("chain")) {
+        QCOMPARE(facts.redirects, 3);
+        QCOMPARE(facts.address, server.base().replace(QStringLiteral("127.0.0.1"), QStringLiteral("http://localhost")) + QStringLiteral("/plain"));
+    } else {
+        QCOMPARE(facts.redirects, 0);
+        QCOMPARE(facts.address, QStringLiteral("http://") + server.base() + QLatin1Char('/') + what);
+    }
 }
 
 void TestCurlTransfer::runningOutOfMemoryIsAnError()
