@@ -169,7 +169,7 @@ class MarkupTokenizer
 public:
     MarkupTokenizer(QStringView text, QStringView following, MarkupState state, QList<MarkupSpan> *spans)
         : m_view(text), m_text(text.utf16()), m_size(text.size()), m_following(following), m_st(state),
-          m_spans(spans)
+          m_spans(spans), m_firstSpan(spans ? spans->size() : 0)
     {
     }
 
@@ -277,9 +277,14 @@ private:
     {
         if constexpr (WithSpans) {
             if (role != m_runRole) {
-                if (at > m_runStart)
+                if (at > m_runStart) {
                     m_spans->append({m_runStart, at - m_runStart, m_runRole});
-                m_runStart = at;
+                    m_runStart = at;
+                } else if (m_spans->size() > m_firstSpan && m_spans->last().role == role) {
+                    // Nothing was coloured in the role between: "<a><b>" is one stretch.
+                    m_runStart = m_spans->last().start;
+                    m_spans->removeLast();
+                }
                 m_runRole = role;
             }
         } else {
@@ -1064,6 +1069,7 @@ private:
     QStringView m_following;
     MarkupState m_st;
     QList<MarkupSpan> *m_spans;
+    qsizetype m_firstSpan; // the first of this call's spans
     qsizetype m_pos = 0;
     qsizetype m_runStart = 0;
     MarkupRole m_runRole = MarkupRole::Text;

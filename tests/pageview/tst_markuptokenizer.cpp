@@ -70,10 +70,24 @@ QString describe(QStringView text, const QList<MarkupSpan> &spans)
     return parts.join(u' ');
 }
 
+// Whether spans cover text exactly, in order, each differing in role from the one
+// before, as tokenizeMarkup promises.
+bool coversExactly(QStringView text, const QList<MarkupSpan> &spans)
+{
+    qsizetype at = 0;
+    for (qsizetype i = 0; i < spans.size(); ++i) {
+        if (spans[i].start != at || spans[i].length <= 0 || (i > 0 && spans[i].role == spans[i - 1].role))
+            return false;
+        at += spans[i].length;
+    }
+    return at == text.size();
+}
+
 struct Result
 {
     QList<MarkupSpan> spans;
     MarkupState state;
+    bool eachPieceCovered = true;
 };
 
 // Colours text in the pieces that the cuts make, each told what follows it, as the
@@ -87,29 +101,12 @@ Result colourInPieces(QStringView text, MarkupSyntax syntax, const QList<qsizety
     for (qsizetype end : ends) {
         QList<MarkupSpan> spans;
         result.state = tokenizeMarkup(text.sliced(start, end - start), result.state, &spans, text.sliced(end));
-        qsizetype covered = start;
-        for (const MarkupSpan &span : spans) {
-            if (span.start + start != covered || span.length <= 0)
-                qWarning("spans do not cover the piece [%lld, %lld) in order", qlonglong(start), qlonglong(end));
-            covered += span.length;
+        result.eachPieceCovered = result.eachPieceCovered && coversExactly(text.sliced(start, end - start), spans);
+        for (const MarkupSpan &span : spans)
             appendMerged(result.spans, {span.start + start, span.length, span.role});
-        }
-        if (covered != end)
-            qWarning("spans end at %lld, not at %lld", qlonglong(covered), qlonglong(end));
         start = end;
     }
     return result;
-}
-
-bool coversExactly(QStringView text, const QList<MarkupSpan> &spans)
-{
-    qsizetype at = 0;
-    for (const MarkupSpan &span : spans) {
-        if (span.start != at || span.length <= 0)
-            return false;
-        at += span.length;
-    }
-    return at == text.size();
 }
 
 } // namespace
@@ -127,6 +124,7 @@ private slots:
     void endState_data();
     void endState();
     void randomMarkupResumes();
+    void appendsToTheCallersSpans();
     void syntaxFor_data();
     void syntaxFor();
 };
@@ -302,11 +300,13 @@ void TestMarkupTokenizer::colours()
     const Result whole = colourInPieces(text, syntax, {});
     QCOMPARE(describe(text, whole.spans), describe(text, expected));
     QCOMPARE(whole.spans, expected);
+    QVERIFY(whole.eachPieceCovered);
     QVERIFY(tokenizeMarkup(text, MarkupState(syntax), nullptr) == whole.state);
 
     for (qsizetype cut = 0; cut <= text.size(); ++cut) {
         const Result halves = colourInPieces(text, syntax, {cut});
         QVERIFY2(halves.spans == expected, qPrintable(u"cut at %1: "_s.arg(cut) + describe(text, halves.spans)));
+        QVERIFY2(halves.eachPieceCovered, qPrintable(u"cut at %1"_s.arg(cut)));
         QVERIFY2(halves.state == whole.state, qPrintable(u"cut at %1"_s.arg(cut)));
     }
     QList<qsizetype> everyCharacter;
@@ -314,6 +314,7 @@ void TestMarkupTokenizer::colours()
         everyCharacter.append(cut);
     const Result single = colourInPieces(text, syntax, everyCharacter);
     QCOMPARE(describe(text, single.spans), describe(text, expected));
+    QVERIFY(single.eachPieceCovered);
     QVERIFY(single.state == whole.state);
 }
 
@@ -361,15 +362,24 @@ void TestMarkupTokenizer::randomMarkupResumes()
 
         for (MarkupSyntax syntax : {MarkupSyntax::Html, MarkupSyntax::Xml}) {
             const Result whole = colourInPieces(text, syntax, {});
-            QVERIFY2(coversExactly(text, whole.spans), qPrintable(text));
+            QVERIFY2(whole.eachPieceCovered, qPrintable(text));
             for (qsizetype cut = 0; cut <= text.size(); ++cut) {
                 const Result halves = colourInPieces(text, syntax, {cut});
-                QVERIFY2(halves.spans == whole.spans && halves.state == whole.state,
+                QVERIFY2(halves.eachPieceCovered && halves.spans == whole.spans && halves.state == whole.state,
                          qPrintable(u"%1 cut at %2: %3 instead of %4"_s.arg(text).arg(cut).arg(
                              describe(text, halves.spans), describe(text, whole.spans))));
             }
         }
     }
+}
+
+// The view colours row after row into one list: a row's spans never merge with the
+// spans already there.
+void TestMarkupTokenizer::appendsToTheCallersSpans()
+{
+    QList<MarkupSpan> spans{{0, 3, Tag}};
+    tokenizeMarkup(u"<b><i>"_s, MarkupState(), &spans);
+    QCOMPARE(spans, (QList<MarkupSpan>{{0, 3, Tag}, {0, 6, Tag}}));
 }
 
 void TestMarkupTokenizer::syntaxFor_data()
