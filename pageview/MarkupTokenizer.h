@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QList>
+#include <QStringView>
+
+#include <optional>
+
+// Colours markup as browsers' view-source does, reading it with the HTML standard's
+// tokenizer states. Colouring resumes from any point whose state is known, so the
+// view keeps a state every so often and colours the rows on screen from the nearest
+// one without reading the whole document.
+
+// What a stretch of markup is.
+enum class MarkupRole : quint8 {
+    Text, // character data, and the contents of script, style, title and the like
+    Tag, // a tag's brackets, its name, and the whitespace, '=' and '/' between attributes
+    AttributeName,
+    AttributeValue, // with its quotes
+    Comment, // <!-- ... -->, and what HTML reads as one: <!x ...>, </3 ...>
+    Doctype,
+    CharacterReference, // &amp; &#123; &#x1F;
+    ProcessingInstruction, // <?xml ... ?>
+    CData, // <![CDATA[ ... ]]>
+};
+
+// A stretch of the text given to tokenizeMarkup, by offset into that text.
+struct MarkupSpan
+{
+    qsizetype start;
+    qsizetype length;
+    MarkupRole role;
+
+    bool operator==(const MarkupSpan &) const = default;
+};
+
+// HTML has raw-text elements (script, style, title, ...) and reads CDATA sections only
+// inside svg and math; XML has no raw text, CDATA everywhere and ends a processing
+// instruction at "?>".
+enum class MarkupSyntax : quint8 { Html, Xml };
+
+// How a document of this type is coloured: HTML for text/html and for an unlabelled
+// body that starts with '<'; XML for XML types (application/xhtml+xml, image/svg+xml,
+// */xml, *+xml); none for anything else (plain text, CSS, JavaScript, JSON).
+std::optional<MarkupSyntax> markupSyntaxFor(QByteArrayView contentType, QStringView text);
+
+// Where the tokenizer is between two characters: all it needs to go on from there. A
+// small value (20 bytes, no heap) to be copied and compared freely.
+class MarkupState
+{
+public:
+    // The state at the start of a document.
+    explicit MarkupState(MarkupSyntax syntax = MarkupSyntax::Html);
+
+    MarkupSyntax syntax() const;
+    // Whether this is the plain data state outside any tag, comment or raw text.
+    bool isData() const;
+
+    bool operator==(const MarkupState &) const = default;
+
+private:
+    template<bool WithSpans>
+    friend class MarkupTokenizer;
+
+    quint8 m_state = 0; // the tokenizer state
+    quint8 m_returnState = 0; // where a numeric character reference returns to
+    quint8 m_rawTextElement = 0; // whose end tag ends the raw text
+    quint8 m_pending = 0; // characters of an already recognised opener still to colour
+    MarkupRole m_pendingRole = MarkupRole::Text;
+    quint8 m_flags = 0; // end tag, self-closing, XML
+    quint8 m_nameLength = 0; // of the tag name so far; 11 when it is none we look for
+    char m_name[10] = {}; // the tag name so far, in lower case
+    quint16 m_foreignDepth = 0; // how deep in svg and math
+};
+
+// Colours text (a row, a line, a slice: any piece of the document) from the state the
+// document is in where text starts. Appends spans covering [0, text.size()) exactly,
+// in order, adjacent spans differing in role; spans may be null when only the state is
+// wanted. Returns the state where text ends.
+//
+// following is the document's text after text (or an empty view at the end of the
+// document): a few characters of it decide whether something that starts in text is
+// markup ("<" then a letter, "&amp;", "</script>"). With it, colouring a piece and then
+// the rest gives the same colours and the same state as colouring both at once.
+// Linear in the length of text; no more than 40 characters of following are read.
+MarkupState tokenizeMarkup(QStringView text, MarkupState state, QList<MarkupSpan> *spans,
+                           QStringView following = {});
