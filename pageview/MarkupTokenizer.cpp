@@ -1091,19 +1091,8 @@ MarkupState tokenizeMarkup(QStringView text, MarkupState state, QList<MarkupSpan
     return MarkupTokenizer<false>(text, following, state, nullptr).run();
 }
 
-namespace {
-
-QByteArray mimeEssence(QByteArrayView contentType)
+std::optional<MarkupSyntax> markupSyntaxFor(QByteArrayView essence, QStringView text)
 {
-    const qsizetype semicolon = contentType.indexOf(';');
-    return contentType.first(semicolon < 0 ? contentType.size() : semicolon).trimmed().toByteArray().toLower();
-}
-
-} // namespace
-
-std::optional<MarkupSyntax> markupSyntaxFor(QByteArrayView contentType, QStringView text)
-{
-    const QByteArray essence = mimeEssence(contentType);
     if (essence == "text/html")
         return MarkupSyntax::Html;
     if (essence.endsWith("/xml") || essence.endsWith("+xml"))

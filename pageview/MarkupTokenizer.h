@@ -39,10 +39,11 @@ struct MarkupSpan
 // instruction at "?>".
 enum class MarkupSyntax : quint8 { Html, Xml };
 
-// How a document of this type is coloured: HTML for text/html and for an unlabelled
-// body that starts with '<'; XML for XML types (application/xhtml+xml, image/svg+xml,
+// How a document of this MIME type (its essence, "text/html", as the transfer read it
+// from the Content-Type) is coloured: HTML for text/html and for an unlabelled body
+// that starts with '<'; XML for XML types (application/xhtml+xml, image/svg+xml,
 // */xml, *+xml); none for anything else (plain text, CSS, JavaScript, JSON).
-std::optional<MarkupSyntax> markupSyntaxFor(QByteArrayView contentType, QStringView text);
+std::optional<MarkupSyntax> markupSyntaxFor(QByteArrayView essence, QStringView text);
 
 // Where the tokenizer is between two characters: all it needs to go on from there. A
 // small value (20 bytes, no heap) to be copied and compared freely.

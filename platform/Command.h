@@ -9,8 +9,8 @@
 
 // What an event handler that waits returns. The handler is a coroutine: it runs at
 // once, up to its first co_await, and finishes later, when what it waits for has come.
-// It ends with `co_return failure;` (or `co_return {};`); a failure goes to whoever
-// asked, through onFailure, as an error that no handler caught.
+// It ends with `co_return error;` (a RuntimeError) or `co_return std::nullopt;`; an
+// error goes to whoever asked, through onFailure, as an error that no handler caught.
 class Command
 {
     struct Outcome
@@ -28,13 +28,14 @@ public:
         Command get_return_object() { return Command(outcome); }
         std::suspend_never initial_suspend() noexcept { return {}; }
         std::suspend_never final_suspend() noexcept { return {}; }
-        void return_value(Failure failure)
+        void return_value(std::nullopt_t) { outcome->done = true; }
+        void return_value(const RuntimeError &error)
         {
             outcome->done = true;
-            if (failure && outcome->report)
-                outcome->report(*failure);
+            if (outcome->report)
+                outcome->report(error);
             else
-                outcome->failure = std::move(failure);
+                outcome->failure = error;
         }
         // Handlers speak in errors as values; an exception here is a bug.
         void unhandled_exception() noexcept { std::terminate(); }

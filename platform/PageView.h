@@ -15,6 +15,9 @@ public:
     virtual void setTextRTF(const QString &text) = 0;
     virtual void setText(const QString &text) = 0;
     virtual QString text() const = 0;
+    // The MIME type ("text/html") of the text set next with setTextRTF, which the view
+    // may show accordingly (markup in colour); empty when unknown.
+    virtual void setContentType(const QByteArray &mimeType) = 0;
 
     // Writes the plain text to path, replacing a file that is there. Returns an
     // empty string on success, otherwise the reason it failed.

@@ -60,6 +60,8 @@ struct FetchedDocument
     QString text;
     // The Content-Type the server sent, as it sent it; empty when there was none.
     QByteArray contentType;
+    // Its MIME type, as browsers read it ("text/html"); empty when there is none.
+    QByteArray mimeType;
     DocumentFacts facts;
 };
 

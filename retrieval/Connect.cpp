@@ -10,19 +10,20 @@ Command Toolbar1_ButtonClick(ToolbarButton button, StatusBar &sbrStatus, const T
                              PageView &rchtxtHTML)
 {
     if (button.key != QLatin1String("Connect"))
-        co_return {};
+        co_return std::nullopt;
     // One transfer at a time: a click while one runs starts nothing.
     if (Inet1.busy())
-        co_return {};
+        co_return std::nullopt;
 
     sbrStatus.setSimpleText(QStringLiteral("please wait..."));
     FetchResult fetched = co_await Inet1.openURL(txtURL.text());
     // A failed fetch leaves the view and the status line as they are.
     if (fetched.error)
-        co_return fetched.error;
+        co_return *fetched.error;
 
+    rchtxtHTML.setContentType(fetched.document.mimeType);
     rchtxtHTML.setTextRTF(fetched.document.text);
     sbrStatus.setDetails(documentDetails(fetched.document));
     sbrStatus.setSimpleText(QStringLiteral("complete!"));
-    co_return {};
+    co_return std::nullopt;
 }

@@ -2,6 +2,7 @@
 
 #include "Address.h"
 #include "DocumentDecoder.h"
+#include "MimeType.h"
 #include "TransferErrors.h"
 
 #include <QUrl>
@@ -204,6 +205,8 @@ void TransferJob::startDocument()
 {
     // A header sent more than once is one list; the MIME type is read from all of it.
     m_result.document.contentType = m_contentTypes.join(", ");
+    if (const std::optional<MimeType> type = extractMimeType(m_contentTypes))
+        m_result.document.mimeType = type->essence();
     m_decoder = std::make_unique<Encoding::DocumentDecoder>(m_result.document.contentType);
     curl_off_t length = -1;
     curl_easy_getinfo(m_curl.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);

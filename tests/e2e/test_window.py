@@ -1,3 +1,4 @@
+import subprocess
 import unittest
 
 from harness import E2ETestCase, Page, wait_for, px
@@ -89,6 +90,22 @@ class WindowTest(E2ETestCase):
         self.keys('alt+F4')
         self.answer('Return')
         self.assertEqual(self.app.wait(timeout=10), 0)
+
+    def test_find_selects_the_match_for_the_primary_selection(self):
+        self.start_app()
+        self.fetch('/find', b'<p>one</p>\n<div class="needle">two</div>\n<p>a NEEDLE in a haystack</p>\n')
+        self.keys('ctrl+f')
+        self.xdotool('type', '--delay', '20', 'needle')
+        # Typing found the first match; Enter goes on to the next, ignoring case.
+        self.keys('Return')
+        wait_for(lambda: self.primary_selection() == b'NEEDLE', what='the second match in the primary selection')
+        self.keys('Escape')
+        self.keys('ctrl+c')
+        wait_for(lambda: self.clipboard() == b'NEEDLE', what='the match on the clipboard')
+
+    def primary_selection(self):
+        result = subprocess.run(['xclip', '-selection', 'primary', '-o'], env=self.env, capture_output=True, timeout=10)
+        return result.stdout if result.returncode == 0 else None
 
 
 if __name__ == '__main__':

@@ -384,12 +384,11 @@ void TestMarkupTokenizer::appendsToTheCallersSpans()
 
 void TestMarkupTokenizer::syntaxFor_data()
 {
-    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QByteArray>("contentType"); // the MIME type's essence
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("syntax"); // -1: not coloured
 
-    QTest::newRow("text/html") << QByteArray("text/html; charset=utf-8") << u"x"_s << int(MarkupSyntax::Html);
-    QTest::newRow("type in upper case") << QByteArray(" TEXT/HTML ") << u""_s << int(MarkupSyntax::Html);
+    QTest::newRow("text/html") << QByteArray("text/html") << u"x"_s << int(MarkupSyntax::Html);
     QTest::newRow("XHTML is XML") << QByteArray("application/xhtml+xml") << u""_s << int(MarkupSyntax::Xml);
     QTest::newRow("SVG is XML") << QByteArray("image/svg+xml") << u""_s << int(MarkupSyntax::Xml);
     QTest::newRow("text/xml") << QByteArray("text/xml") << u""_s << int(MarkupSyntax::Xml);

@@ -61,11 +61,13 @@ public:
     void setTextRTF(const QString &text) override { document = text; calls.append(QStringLiteral("TextRTF")); }
     void setText(const QString &text) override { document = text; calls.append(QStringLiteral("Text")); }
     QString text() const override { return document; }
+    void setContentType(const QByteArray &type) override { contentType = type; }
     QString saveFile(const QString &path, int) override { savedTo.append(path); return saveError; }
     void setHeightTwips(float twips) override { sizes->append(QStringLiteral("view height %1").arg(twips)); }
     void setWidthTwips(float twips) override { sizes->append(QStringLiteral("view width %1").arg(twips)); }
 
     QString document;
+    QByteArray contentType;
     QStringList calls;
     QStringList ownSizes;
     QStringList *sizes = &ownSizes;

@@ -603,7 +603,7 @@ void TestCurlTransfer::destroyedMidTransferStopsAndResumesNothing()
     [](Pending<FetchResult> pending, bool *resumed, Witness) -> Command {
         co_await pending;
         *resumed = true;
-        co_return {};
+        co_return std::nullopt;
     }(transfer->openURL(server.base() + QStringLiteral("/stalled")), &resumed, Witness{&frameDestroyed});
     QTRY_VERIFY(states.contains(InetState::ReceivingResponse));
     frameDestroyed = false; // the witness's moved-from copies have gone; only the frame's is left

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QStringView>
+
+#include <functional>
+#include <vector>
+
+class LineIndex;
+
+// How the document's lines fall into rows on screen: one row per line, except where
+// a line is broken, at a fixed length when wrapping is off, at the view's width when
+// it is on. Lines are measured (broken into rows) when they come into view and, in the
+// background, from the start; until then a line's rows are estimated from its length,
+// so that a huge document can be scrolled to its end at once.
+class DisplayRows
+{
+public:
+    // Where the row that starts at rowStart in line ends, which is where the next one
+    // starts: line.size() when the rest of the line fits.
+    using Breaker = std::function<qsizetype(QStringView line, qsizetype rowStart)>;
+    // About how many rows a line of this length takes, until it is measured.
+    using Estimate = std::function<qsizetype(qsizetype length)>;
+
+    struct Rule
+    {
+        Breaker breaker;
+        Estimate estimate;
+        // A line no longer than this is one row, without measuring.
+        qsizetype singleRowLength = 0;
+        // Measuring costs little (a fixed length, not the width of each character):
+        // lines are measured as soon as they are indexed.
+        bool measureAtOnce = false;
+    };
+
+    void reset(const LineIndex *lines);
+    // A new way of breaking lines: every line is estimated again and measured anew.
+    void setRule(Rule rule);
+    // Takes in the lines the index has found since the last call.
+    void linesAdded();
+
+    qsizetype lineCount() const { return m_lineCount; }
+    qsizetype rowCount() const { return m_totalRows; }
+    qsizetype firstRowOf(qsizetype line) const;
+    qsizetype rowsIn(qsizetype line) const;
+    bool isMeasured(qsizetype line) const;
+    bool allMeasured() const { return m_unmeasured == 0; }
+
+    // Where a row is: its line, and which of the line's rows it is (estimated lines
+    // give an estimated place).
+    struct Place
+    {
+        qsizetype line;
+        qsizetype row;
+    };
+    Place placeOfRow(qsizetype row) const;
+    // The starts of the line's rows, as offsets into the document; measures the line
+    // first if it was estimated.
+    QList<qsizetype> rowStarts(qsizetype line);
+    // The row that holds offset (measuring its line).
+    qsizetype rowOf(qsizetype offset);
+
+    // Measures estimated lines, from where the last call stopped, for about budget
+    // characters; true once every line is measured.
+    bool measure(qsizetype budget);
+
+private:
+    static constexpr quint32 measuredBit = 0x80000000u;
+
+    void setRows(qsizetype line, qsizetype rows, bool measured);
+    void becomeVaried();
+    void treeAppend(qint64 value);
+    void treeAdd(qsizetype line, qint64 delta);
+    qint64 treePrefix(qsizetype lines) const;
+    qsizetype countRows(QStringView line) const;
+
+    const LineIndex *m_lines = nullptr;
+    Rule m_rule;
+    qsizetype m_lineCount = 0;
+    qsizetype m_totalRows = 0;
+    qsizetype m_unmeasured = 0;
+    qsizetype m_measureFrom = 0;
+    // While every line is one row, rows are lines and nothing is stored.
+    bool m_uniform = true;
+    std::vector<quint32> m_rows;  // per line: its rows, with measuredBit once exact
+    std::vector<qint64> m_tree;   // a Fenwick tree of the rows per line, 1-based
+    // The row starts of lines of more than one row, for the lines used lately.
+    QHash<qsizetype, QList<qsizetype>> m_starts;
+    qsizetype m_startsHeld = 0;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "MarkupTokenizer.h"
+
+#include <QColor>
+#include <QPalette>
+
+#include <array>
+
+// The colours of markup, taken from the palette so that they read on light and dark
+// themes alike: each role keeps its hue, and its lightness is set against the
+// palette's base, dark on a light base and light on a dark one.
+class MarkupColours
+{
+public:
+    explicit MarkupColours(const QPalette &palette = {});
+
+    QColor colour(MarkupRole role) const { return m_colours[size_t(role)]; }
+    // Line numbers: the text's colour, muted.
+    QColor lineNumbers() const { return m_lineNumbers; }
+    // Matches of a search that are not the current one.
+    QColor matchMark() const { return m_matchMark; }
+
+private:
+    std::array<QColor, 9> m_colours;
+    QColor m_lineNumbers;
+    QColor m_matchMark;
+};

@@ -1,0 +1,341 @@
+#include "FindBar.h"
+#include "GoToLineBar.h"
+#include "SourceView.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+// A view of a fixed size, shown, with a document in it.
+struct ShownView
+{
+    SourceView view;
+
+    explicit ShownView(const QString &document, QSize size = {480, 300})
+    {
+        view.resize(size);
+        view.setText(document);
+        view.show();
+        [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&view);
+        [[maybe_unused]] const bool indexed = QTest::qWaitFor([this] { return view.indexComplete(); });
+    }
+
+    // Types into the find field as a user does, then waits for the search to settle.
+    void find(const QString &text)
+    {
+        view.openFind();
+        QLineEdit *field = view.findBar()->findChild<QLineEdit *>(QStringLiteral("findField"));
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        settle();
+    }
+    void settle()
+    {
+        [[maybe_unused]] const bool settled = QTest::qWaitFor([this] {
+            return !view.findBar()->status().contains(u'…');
+        }, 5000);
+    }
+};
+
+QString rowsJoined(SourceView &view, qsizetype from, qsizetype to)
+{
+    QString joined;
+    for (qsizetype row = from; row < to; ++row)
+        joined += view.rowText(row);
+    return joined;
+}
+
+} // namespace
+
+class TestSourceViewFeatures : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lineNumbersOnlyWhereLinesStart();
+    void find_data();
+    void find();
+    void findAcrossADisplayBreak();
+    void findWrapsAroundAndSaysSo();
+    void findInAnEmptyDocument();
+    void findFieldHoldsASelectionOnOneLine_data();
+    void findFieldHoldsASelectionOnOneLine();
+    void newDocumentCountsAgain();
+    void wrappedRowsFitAndJoin_data();
+    void wrappedRowsFitAndJoin();
+    void wrapKeepsTheTopLineAndCaret();
+    void zoomStaysInItsRange();
+    void goToLine_data();
+    void goToLine();
+    void accessibleText();
+};
+
+void TestSourceViewFeatures::lineNumbersOnlyWhereLinesStart()
+{
+    const QString longLine(SourceView::maxRowLength + 10, u'x');
+    ShownView shown(QStringLiteral("first\n") + longLine + QStringLiteral("\r\nthird\rfourth"));
+    QList<qsizetype> numbers;
+    for (qsizetype row = 0; row < shown.view.rowCount(); ++row)
+        numbers.append(shown.view.lineNumberOfRow(row));
+    // The long line's second row continues it and carries no number.
+    QCOMPARE(numbers, (QList<qsizetype>{1, 2, 0, 3, 4}));
+}
+
+void TestSourceViewFeatures::find_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<bool>("matchCase");
+    QTest::addColumn<qsizetype>("selected"); // where the first match from the top starts; -1: none
+    QTest::addColumn<QString>("status");
+    QTest::newRow("ignoring case") << QStringLiteral("<DIV>a</div><Div>") << QStringLiteral("div") << false << qsizetype(1)
+                                   << QStringLiteral("1 of 3");
+    QTest::newRow("matching case") << QStringLiteral("<DIV>a</div><Div>") << QStringLiteral("div") << true << qsizetype(8)
+                                   << QStringLiteral("1 of 1");
+    QTest::newRow("letters beyond ASCII") << QStringLiteral("Grüße, GRÜSSE, grüße") << QStringLiteral("GRÜ") << false
+                                          << qsizetype(0) << QStringLiteral("1 of 3");
+    QTest::newRow("nothing found") << QStringLiteral("<p>text</p>") << QStringLiteral("span") << false << qsizetype(-1)
+                                   << QStringLiteral("No results");
+}
+
+void TestSourceViewFeatures::find()
+{
+    QFETCH(QString, document);
+    QFETCH(QString, needle);
+    QFETCH(bool, matchCase);
+    QFETCH(qsizetype, selected);
+    ShownView shown(document);
+    if (matchCase)
+        shown.view.findBar()->findChild<QToolButton *>(QStringLiteral("matchCase"))->setChecked(true);
+    shown.find(needle);
+    QTEST(shown.view.findBar()->status(), "status");
+    if (selected >= 0) {
+        QCOMPARE(shown.view.anchor(), selected);
+        QCOMPARE(shown.view.selectedText().size(), needle.size());
+        if (QGuiApplication::clipboard()->supportsSelection())
+            QCOMPARE(QGuiApplication::clipboard()->text(QClipboard::Selection), shown.view.selectedText());
+    } else {
+        QCOMPARE(shown.view.selectedText(), QString());
+    }
+}
+
+void TestSourceViewFeatures::findAcrossADisplayBreak()
+{
+    // The line is cut for display between "ne" and "edle"; the match runs over the document.
+    QString line(SourceView::maxRowLength - 2, u'a');
+    line += QStringLiteral("needle") + QString(50, u'a');
+    ShownView shown(line);
+    QVERIFY(shown.view.rowCount() > 1);
+    shown.find(QStringLiteral("needle"));
+    QTRY_COMPARE(shown.view.findBar()->status(), QStringLiteral("1 of 1"));
+    QCOMPARE(shown.view.anchor(), SourceView::maxRowLength - 2);
+    QCOMPARE(shown.view.selectedText(), QStringLiteral("needle"));
+}
+
+void TestSourceViewFeatures::findWrapsAroundAndSaysSo()
+{
+    ShownView shown(QStringLiteral("one two one two one"));
+    shown.view.setSelection(8, 8); // after the first "one"
+    shown.find(QStringLiteral("one"));
+    QTRY_COMPARE(shown.view.findBar()->status(), QStringLiteral("2 of 3"));
+    QCOMPARE(shown.view.anchor(), 8);
+    shown.view.findNext();
+    shown.settle();
+    QCOMPARE(shown.view.anchor(), 16);
+    QCOMPARE(shown.view.findBar()->status(), QStringLiteral("3 of 3"));
+    // Past the last match the search goes round to the first, and the field says so.
+    shown.view.findNext();
+    shown.settle();
+    QCOMPARE(shown.view.anchor(), 0);
+    QCOMPARE(shown.view.findBar()->status(), QStringLiteral("1 of 3, from the start"));
+    shown.view.findPrevious();
+    shown.settle();
+    QCOMPARE(shown.view.anchor(), 16);
+    QCOMPARE(shown.view.findBar()->status(), QStringLiteral("3 of 3, from the end"));
+    // Escape closes the field and leaves the match selected.
+    QTest::keyClick(shown.view.findBar()->findChild<QLineEdit *>(), Qt::Key_Escape);
+    QVERIFY(!shown.view.findBar()->isVisible());
+    QCOMPARE(shown.view.selectedText(), QStringLiteral("one"));
+    // F3 with the field closed repeats the last search.
+    shown.view.findNext();
+    shown.settle();
+    QCOMPARE(shown.view.anchor(), 0);
+}
+
+void TestSourceViewFeatures::findInAnEmptyDocument()
+{
+    ShownView shown{QString()};
+    shown.find(QStringLiteral("x"));
+    QTRY_COMPARE(shown.view.findBar()->status(), QStringLiteral("No results"));
+    shown.view.findPrevious();
+    shown.settle();
+    QCOMPARE(shown.view.findBar()->status(), QStringLiteral("No results"));
+}
+
+void TestSourceViewFeatures::findFieldHoldsASelectionOnOneLine_data()
+{
+    QTest::addColumn<qsizetype>("from");
+    QTest::addColumn<qsizetype>("to");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("a word") << qsizetype(5) << qsizetype(10) << QStringLiteral("class");
+    QTest::newRow("over a line break: not taken") << qsizetype(5) << qsizetype(20) << QString();
+}
+
+void TestSourceViewFeatures::findFieldHoldsASelectionOnOneLine()
+{
+    QFETCH(qsizetype, from);
+    QFETCH(qsizetype, to);
+    ShownView shown(QStringLiteral("<div class=a>\n<p class=b>"));
+    shown.view.setSelection(from, to);
+    shown.view.openFind();
+    QTEST(shown.view.findBar()->text(), "field");
+    QCOMPARE(shown.view.findBar()->findChild<QLineEdit *>()->selectedText(), shown.view.findBar()->text());
+}
+
+void TestSourceViewFeatures::newDocumentCountsAgain()
+{
+    ShownView shown(QStringLiteral("a b a"));
+    shown.find(QStringLiteral("a"));
+    QTRY_COMPARE(shown.view.findBar()->status(), QStringLiteral("1 of 2"));
+    shown.view.setText(QStringLiteral("a a a a"));
+    QTRY_COMPARE(shown.view.findBar()->status(), QStringLiteral("4 matches"));
+    shown.view.setText(QString());
+    QTRY_COMPARE(shown.view.findBar()->status(), QStringLiteral("No results"));
+}
+
+void TestSourceViewFeatures::wrappedRowsFitAndJoin_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::newRow("words") << QStringLiteral("the quick brown fox jumps over the lazy dog ").repeated(20);
+    QTest::newRow("markup without spaces") << QStringLiteral("<a><b>x</b></a>").repeated(60);
+    QTest::newRow("one long word") << QString(900, u'w');
+    QTest::newRow("characters beyond the basic plane and accents")
+        << QStringLiteral("😀e\u0301 ").repeated(150);
+    QTest::newRow("wide characters") << QStringLiteral("日本語のページ、").repeated(40);
+}
+
+void TestSourceViewFeatures::wrappedRowsFitAndJoin()
+{
+    QFETCH(QString, line);
+    ShownView shown(line + QStringLiteral("\nnext"));
+    shown.view.setWrapping(true);
+    QVERIFY(shown.view.rowCount() > 3);
+    // No horizontal scrolling while wrapping.
+    QCOMPARE(shown.view.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    const QFontMetricsF metrics(shown.view.font());
+    const qsizetype lastRowOfLine = shown.view.rowCount() - 2;
+    for (qsizetype row = 0; row <= lastRowOfLine; ++row) {
+        const QString text = shown.view.rowText(row);
+        QVERIFY2(!text.isEmpty(), qPrintable(QString::number(row)));
+        QVERIFY2(!text.front().isLowSurrogate() && !text.front().isMark(), qPrintable(text));
+        // Trailing spaces may hang past the edge; what is seen fits.
+        QVERIFY2(metrics.horizontalAdvance(text.trimmed()) <= shown.view.viewport()->width(), qPrintable(text));
+    }
+    QCOMPARE(rowsJoined(shown.view, 0, lastRowOfLine + 1), line);
+    QCOMPARE(shown.view.lineNumberOfRow(lastRowOfLine + 1), 2);
+    QCOMPARE(shown.view.text(), line + QStringLiteral("\nnext"));
+}
+
+void TestSourceViewFeatures::wrapKeepsTheTopLineAndCaret()
+{
+    QString document;
+    for (int i = 0; i < 400; ++i)
+        document += QStringLiteral("<p>line %1 with enough text to wrap at a narrow width, and more</p>\n").arg(i);
+    ShownView shown(document, {300, 200});
+    const qsizetype line300 = document.indexOf(QStringLiteral("line 300 "));
+    shown.view.setSelection(line300 + 2, line300 + 2);
+    const qsizetype topLine = shown.view.lineNumberOfRow(shown.view.firstVisibleRow());
+    QVERIFY(topLine > 250);
+
+    shown.view.setWrapping(true);
+    QCOMPARE(shown.view.lineNumberOfRow(shown.view.firstVisibleRow()), topLine);
+    QCOMPARE(shown.view.cursorPosition(), line300 + 2);
+    shown.view.resize(260, 200);
+    QTRY_COMPARE(shown.view.lineNumberOfRow(shown.view.firstVisibleRow()), topLine);
+    shown.view.setZoom(150);
+    QCOMPARE(shown.view.lineNumberOfRow(shown.view.firstVisibleRow()), topLine);
+    shown.view.setWrapping(false);
+    QCOMPARE(shown.view.lineNumberOfRow(shown.view.firstVisibleRow()), topLine);
+    QCOMPARE(shown.view.cursorPosition(), line300 + 2);
+}
+
+void TestSourceViewFeatures::zoomStaysInItsRange()
+{
+    ShownView shown(QStringLiteral("text"));
+    const qreal base = shown.view.font().pointSizeF();
+    shown.view.setZoom(200);
+    QCOMPARE(shown.view.font().pointSizeF(), base * 2);
+    for (int i = 0; i < 20; ++i)
+        shown.view.zoomIn();
+    QCOMPARE(shown.view.zoom(), SourceView::maximumZoom);
+    for (int i = 0; i < 40; ++i)
+        shown.view.zoomOut();
+    QCOMPARE(shown.view.zoom(), SourceView::minimumZoom);
+    QCOMPARE(shown.view.font().pointSizeF(), base / 2);
+    // Ctrl+0 is back to 100 %, from the keyboard as a user types it.
+    QTest::keyClick(&shown.view, Qt::Key_0, Qt::ControlModifier);
+    QCOMPARE(shown.view.zoom(), 100);
+    QCOMPARE(shown.view.font().pointSizeF(), base);
+}
+
+void TestSourceViewFeatures::goToLine_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<qsizetype>("caret");
+    QTest::newRow("the third line") << QStringLiteral("3") << qsizetype(9);
+    QTest::newRow("past the end: the last line") << QStringLiteral("999999999999999999999999") << qsizetype(15);
+    QTest::newRow("zero: the first line") << QStringLiteral("0") << qsizetype(0);
+    QTest::newRow("letters are not taken") << QStringLiteral("x2y") << qsizetype(5);
+}
+
+void TestSourceViewFeatures::goToLine()
+{
+    QFETCH(QString, typed);
+    ShownView shown(QStringLiteral("one\r\ntwo\nthree\rfour"));
+    shown.view.setSelection(2, 2);
+    shown.view.openGoToLine();
+    QLineEdit *field = shown.view.goToLineBar()->field();
+    QVERIFY(field->hasFocus());
+    QTest::keyClicks(field, typed);
+    QTest::keyClick(field, Qt::Key_Return);
+    QTEST(shown.view.cursorPosition(), "caret");
+    QVERIFY(!shown.view.goToLineBar()->isVisible());
+    QVERIFY(shown.view.hasFocus());
+}
+
+void TestSourceViewFeatures::accessibleText()
+{
+    ShownView shown(QStringLiteral("<p>one</p>\r\n<p>two</p>\n"));
+    shown.view.setSelection(13, 15);
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&shown.view);
+    QVERIFY(accessible);
+    QAccessibleTextInterface *text = accessible->textInterface();
+    QVERIFY(text);
+    QVERIFY(accessible->state().readOnly);
+    QCOMPARE(text->characterCount(), 23);
+    QCOMPARE(text->text(3, 6), QStringLiteral("one"));
+    QCOMPARE(text->cursorPosition(), 15);
+    QCOMPARE(text->selectionCount(), 1);
+    int start = 0;
+    int end = 0;
+    text->selection(0, &start, &end);
+    QCOMPARE(std::pair(start, end), std::pair(13, 15));
+    // Read line by line, each with its line break.
+    QCOMPARE(text->textAtOffset(15, QAccessible::LineBoundary, &start, &end), QStringLiteral("<p>two</p>\n"));
+    QCOMPARE(std::pair(start, end), std::pair(12, 23));
+    QCOMPARE(text->textBeforeOffset(15, QAccessible::LineBoundary, &start, &end), QStringLiteral("<p>one</p>\r\n"));
+    // The character at a point is the one drawn there.
+    const QRect rect = text->characterRect(4);
+    QVERIFY(rect.isValid());
+    QCOMPARE(text->offsetAtPoint(rect.center()), 4);
+    text->setCursorPosition(7);
+    QCOMPARE(shown.view.cursorPosition(), 7);
+}
+
+QTEST_MAIN(TestSourceViewFeatures)
+#include "tst_sourceviewfeatures.moc"
