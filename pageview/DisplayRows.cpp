@@ -49,7 +49,11 @@ qsizetype DisplayRows::countRows(QStringView line) const
 void DisplayRows::linesAdded()
 {
     const qsizetype count = m_lines->lineCount();
-    for (qsizetype line = m_lineCount; line < count; ++line) {
+    const qsizetype first = m_lineCount;
+    // Many lines at once (a new rule over a whole document): counted first, and the
+    // tree built over them in one go.
+    const bool many = count - first > std::max<qsizetype>(1024, first / 4);
+    for (qsizetype line = first; line < count; ++line) {
         const qsizetype length = m_lines->lineLength(line);
         qsizetype rows = 1;
         bool measured = true;
@@ -69,8 +73,24 @@ void DisplayRows::linesAdded()
             ++m_unmeasured;
         if (!m_uniform) {
             m_rows.push_back(quint32(std::min<qsizetype>(rows, measuredBit - 1)) | (measured ? measuredBit : 0));
-            treeAppend(rows);
+            if (!many)
+                treeAppend(rows);
         }
+    }
+    if (many && !m_uniform)
+        buildTree();
+}
+
+void DisplayRows::buildTree()
+{
+    // Each node adds itself to the next node that covers it.
+    const qsizetype size = qsizetype(m_rows.size());
+    m_tree.assign(size_t(size) + 1, 0);
+    for (qsizetype i = 1; i <= size; ++i) {
+        m_tree[size_t(i)] += qint64(m_rows[size_t(i - 1)] & ~measuredBit);
+        const qsizetype parent = i + (i & -i);
+        if (parent <= size)
+            m_tree[size_t(parent)] += m_tree[size_t(i)];
     }
 }
 
@@ -79,9 +99,8 @@ void DisplayRows::becomeVaried()
     // From here on each line's rows are counted: every line so far is one row.
     m_uniform = false;
     m_rows.assign(size_t(m_lineCount), 1u | measuredBit);
-    m_tree.assign(size_t(m_lineCount) + 1, 0);
-    for (qsizetype i = 1; i <= m_lineCount; ++i)
-        m_tree[size_t(i)] = qint64(i & -i); // the sum of i & -i ones
+    m_rows.reserve(size_t(m_lines->lineCount()));
+    buildTree();
 }
 
 void DisplayRows::treeAppend(qint64 value)

@@ -70,6 +70,7 @@ private:
 
     void setRows(qsizetype line, qsizetype rows, bool measured);
     void becomeVaried();
+    void buildTree();
     void treeAppend(qint64 value);
     void treeAdd(qsizetype line, qint64 delta);
     qint64 treePrefix(qsizetype lines) const;

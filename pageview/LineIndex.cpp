@@ -1,13 +1,46 @@
 #include "LineIndex.h"
 
 #include <algorithm>
+#include <bit>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// Where the next line break (LF or CR) is at or after from, or text's end: one pass
+// over the text for both, eight characters at a time where the processor can, since
+// a huge page is read whole once.
+qsizetype nextLineBreak(QStringView text, qsizetype from)
+{
+    const char16_t *data = reinterpret_cast<const char16_t *>(text.data());
+    const qsizetype size = text.size();
+    qsizetype i = from;
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi16(u'\n');
+    const __m128i cr = _mm_set1_epi16(u'\r');
+    for (; i + 8 <= size; i += 8) {
+        const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        const int found = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(chars, lf), _mm_cmpeq_epi16(chars, cr)));
+        if (found)
+            return i + std::countr_zero(unsigned(found)) / 2;
+    }
+#endif
+    for (; i < size; ++i) {
+        if (data[i] == u'\n' || data[i] == u'\r')
+            return i;
+    }
+    return size;
+}
+
+} // namespace
 
 void LineIndex::reset(QStringView document)
 {
     m_document = document;
     m_starts.clear();
     m_scanned = 0;
-    m_nextLf = m_nextCr = -1;
     m_longestLine = 0;
     m_complete = false;
     m_starts.push_back(0);
@@ -41,18 +74,7 @@ bool LineIndex::extend(qsizetype budget)
     const qsizetype stop = std::min(size, m_scanned + std::max<qsizetype>(budget, 1));
     while (!m_complete && m_scanned <= stop) {
         const qsizetype start = m_scanned;
-        // One search for each kind of line break, kept until it is passed.
-        if (m_nextLf < start) {
-            m_nextLf = m_document.indexOf(u'\n', start);
-            if (m_nextLf < 0)
-                m_nextLf = size;
-        }
-        if (m_nextCr < start) {
-            m_nextCr = m_document.indexOf(u'\r', start);
-            if (m_nextCr < 0)
-                m_nextCr = size;
-        }
-        const qsizetype end = std::min(m_nextLf, m_nextCr);
+        const qsizetype end = nextLineBreak(m_document, start);
         m_longestLine = std::max(m_longestLine, end - start);
         if (end == size) {
             m_scanned = size;

@@ -36,8 +36,6 @@ private:
     QStringView m_document;
     std::vector<qsizetype> m_starts;
     qsizetype m_scanned = 0;
-    qsizetype m_nextLf = -1;
-    qsizetype m_nextCr = -1;
     qsizetype m_longestLine = 0;
     bool m_complete = false;
 };

@@ -381,6 +381,14 @@ qsizetype SourceView::firstVisibleRow() const
     return m_rows.firstRowOf(std::min(m_topLine, std::max<qsizetype>(m_rows.lineCount() - 1, 0))) + m_topIndexInLine;
 }
 
+bool SourceView::coloursReadyOnScreen()
+{
+    if (!m_colouring->isActive() || rowCount() == 0)
+        return true;
+    const qsizetype last = std::min(rowCount() - 1, firstVisibleRow() + visibleRows());
+    return m_colouring->isReadyAt(rowAt(last).start);
+}
+
 // ---- Metrics, scroll bars, the gutter and the fields
 
 void SourceView::updateMetrics()

@@ -62,6 +62,10 @@ public:
     qsizetype lineCount() const { return m_lines.lineCount(); }
     bool indexComplete() const { return m_lines.complete(); }
 
+    // Whether every row on screen has its colours (a jump far into a huge page waits
+    // for the colouring to get there).
+    bool coloursReadyOnScreen();
+
     bool isWrapping() const { return m_wrapping; }
     void setWrapping(bool wrapping);
     int zoom() const { return m_zoom; }

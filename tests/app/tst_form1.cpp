@@ -307,7 +307,7 @@ void TestForm1::closeAnsweredNoDuringTransferKeepsTheFetch()
     // The page arrives while the question is still on screen.
     w.messageBox.nextAnswer = MsgBox::no;
     w.messageBox.onShow = [&] {
-        QTest::qWaitFor([&] { return !w.form->Inet1()->busy(); }, 10000);
+        [[maybe_unused]] const bool done = QTest::qWaitFor([&] { return !w.form->Inet1()->busy(); }, 10000);
     };
     QVERIFY(!w.form->close());
     w.messageBox.onShow = nullptr;
