@@ -1,5 +1,6 @@
 #include "FindBar.h"
 #include "GoToLineBar.h"
+#include "LineNumberGutter.h"
 #include "SourceView.h"
 
 #include <QAccessible>
@@ -58,6 +59,8 @@ class TestSourceViewFeatures : public QObject
 
 private slots:
     void lineNumbersOnlyWhereLinesStart();
+    void gutterSelectsWholeLines();
+    void wrappedEndOfAHugeLineIsReachable();
     void find_data();
     void find();
     void findAcrossADisplayBreak();
@@ -70,6 +73,7 @@ private slots:
     void wrappedRowsFitAndJoin();
     void wrapKeepsTheTopLineAndCaret();
     void zoomStaysInItsRange();
+    void controlWheelZooms();
     void goToLine_data();
     void goToLine();
     void accessibleText();
@@ -84,6 +88,41 @@ void TestSourceViewFeatures::lineNumbersOnlyWhereLinesStart()
         numbers.append(shown.view.lineNumberOfRow(row));
     // The long line's second row continues it and carries no number.
     QCOMPARE(numbers, (QList<qsizetype>{1, 2, 0, 3, 4}));
+}
+
+void TestSourceViewFeatures::gutterSelectsWholeLines()
+{
+    ShownView shown(QStringLiteral("first\r\nsecond\nthird\nfourth"));
+    QWidget *gutter = shown.view.findChild<LineNumberGutter *>();
+    QVERIFY(gutter);
+    const int row = shown.view.lineHeight();
+    QTest::mouseClick(gutter, Qt::LeftButton, {}, QPoint(2, row + row / 2));
+    QCOMPARE(shown.view.selectedText(), QStringLiteral("second\n"));
+    // A drag from the second line up to the first takes both, line breaks and all.
+    QTest::mousePress(gutter, Qt::LeftButton, {}, QPoint(2, row + row / 2));
+    QMouseEvent move(QEvent::MouseMove, QPointF(2, row / 2), gutter->mapToGlobal(QPointF(2, row / 2)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(gutter, &move);
+    QTest::mouseRelease(gutter, Qt::LeftButton, {}, QPoint(2, row / 2));
+    QCOMPARE(shown.view.selectedText(), QStringLiteral("first\r\nsecond\n"));
+    // The numbers are never part of the text.
+    QCOMPARE(shown.view.text(), QStringLiteral("first\r\nsecond\nthird\nfourth"));
+}
+
+void TestSourceViewFeatures::wrappedEndOfAHugeLineIsReachable()
+{
+    const QString line = QStringLiteral("<a href=\"x\">y</a> ").repeated(100'000);
+    ShownView shown(line + QStringLiteral("\nlast line"));
+    shown.view.setWrapping(true);
+    shown.view.setFocus();
+    QTest::keyClick(&shown.view, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(shown.view.cursorPosition(), shown.view.text().size());
+    // The last row is on screen, and it is the last line.
+    const qsizetype last = shown.view.rowCount() - 1;
+    QVERIFY(shown.view.firstVisibleRow() <= last);
+    QVERIFY(shown.view.firstVisibleRow() + shown.view.viewport()->height() / shown.view.lineHeight() >= last);
+    QCOMPARE(shown.view.rowText(last), QStringLiteral("last line"));
+    QCOMPARE(shown.view.lineNumberOfRow(last), 2);
 }
 
 void TestSourceViewFeatures::find_data()
@@ -281,6 +320,24 @@ void TestSourceViewFeatures::zoomStaysInItsRange()
     QTest::keyClick(&shown.view, Qt::Key_0, Qt::ControlModifier);
     QCOMPARE(shown.view.zoom(), 100);
     QCOMPARE(shown.view.font().pointSizeF(), base);
+}
+
+void TestSourceViewFeatures::controlWheelZooms()
+{
+    ShownView shown(QStringLiteral("text"));
+    const auto wheel = [&shown](int delta, Qt::KeyboardModifiers modifiers) {
+        const QPointF at(10, 10);
+        QWheelEvent event(at, shown.view.viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(shown.view.viewport(), &event);
+    };
+    wheel(120, Qt::ControlModifier);
+    QCOMPARE(shown.view.zoom(), 110);
+    wheel(-240, Qt::ControlModifier);
+    QCOMPARE(shown.view.zoom(), 90);
+    // Without Ctrl the wheel scrolls and leaves the zoom alone.
+    wheel(120, Qt::NoModifier);
+    QCOMPARE(shown.view.zoom(), 90);
 }
 
 void TestSourceViewFeatures::goToLine_data()
