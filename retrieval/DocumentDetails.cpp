@@ -43,6 +43,7 @@ QString documentDetails(const FetchedDocument &document)
     lines << QStringLiteral("Size: %1 on the wire; %2 of document, %3, %4")
                  .arg(DataSize::text(facts.wireBytes), DataSize::text(facts.bytes),
                       counted(facts.characters, "character", "characters"), counted(facts.lines, "line", "lines"));
-    lines << QStringLiteral("Time: %1 s").arg(QLocale().toString(double(facts.elapsedMs) / 1000.0, 'f', 2));
+    lines << (facts.elapsedMs < 1000 ? QStringLiteral("Time: %1 ms").arg(facts.elapsedMs)
+                                     : QStringLiteral("Time: %1 s").arg(QLocale().toString(double(facts.elapsedMs) / 1000.0, 'f', 2)));
     return lines.join(QLatin1Char('\n'));
 }

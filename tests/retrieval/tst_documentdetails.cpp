@@ -48,7 +48,7 @@ void TestDocumentDetails::details_data()
                                                     "Content-Type: text/html; charset=utf-8\n"
                                                     "Encoding: UTF-8, from the Content-Type header\n"
                                                     "Size: 1.3 kB on the wire; 1.1 kB of document, 1,100 characters, 46 lines\n"
-                                                    "Time: 0.23 s");
+                                                    "Time: 231 ms");
 
     FetchedDocument redirected = plainPage();
     redirected.facts.redirects = 3;
@@ -70,6 +70,10 @@ void TestDocumentDetails::details_data()
     small.facts.bytes = 0;
     small.facts.characters = 0;
     small.facts.lines = 0;
+    FetchedDocument slow = plainPage();
+    slow.facts.elapsedMs = 12'345;
+    QTest::newRow("a slow transfer") << slow << QStringLiteral("Time: 12.35 s");
+
     QTest::newRow("an empty document") << small << QStringLiteral("Size: 1 byte on the wire; 0 bytes of document, 0 characters, 0 lines");
 
     FetchedDocument untyped = plainPage();
