@@ -8,9 +8,8 @@ namespace Encoding {
 namespace {
 
 // Big5 with the Hong Kong additions: a lead byte and a trail byte.
-class Big5
+struct Big5
 {
-public:
     static bool isLead(int byte) { return inRange(byte, 0x81, 0xFE); }
 
     // A lead and the byte after it: the code point (or two), or 0 (null).
@@ -34,47 +33,14 @@ public:
         return indexCodePoint(Index::big5, pointer);
     }
 
-    void fastPath(IoQueue &ioQueue, Output &output)
-    {
-        if (m_lead == 0x00)
-            decodeAsciiAndPairs<Big5>(ioQueue, output);
-    }
-
-    char32_t handle(int byte, IoQueue &ioQueue)
-    {
-        if (byte == endOfQueue && m_lead != 0x00) {
-            m_lead = 0x00;
-            return error;
-        }
-        if (byte == endOfQueue)
-            return finished;
-        if (m_lead != 0x00) {
-            const int lead = m_lead;
-            m_lead = 0x00;
-            if (const char32_t codePoint = codePointOfPair(lead, byte))
-                return codePoint;
-            if (isAscii(byte))
-                ioQueue.restore(byte);
-            return error;
-        }
-        if (isAscii(byte))
-            return char32_t(byte);
-        if (isLead(byte)) {
-            m_lead = byte;
-            return continueDecoding;
-        }
-        return error;
-    }
-
-private:
-    int m_lead = 0x00;
+    static char32_t singleByte(int) { return 0; }
 };
 
 } // namespace
 
 std::unique_ptr<Decoder> makeBig5Decoder()
 {
-    return std::make_unique<HandlerDecoder<Big5>>();
+    return std::make_unique<HandlerDecoder<LeadAndTrailHandler<Big5>>>();
 }
 
 } // namespace Encoding

@@ -183,6 +183,52 @@ void decodeAsciiAndPairs(IoQueue &ioQueue, Output &output)
     }
 }
 
+// The shape that Big5, EUC-KR and Shift_JIS share: ASCII bytes, and a lead byte whose
+// pair with the next byte is a pointer into the encoding's index. Pair is the
+// encoding: isLead(), codePointOfPair(), and singleByte() for what a byte that is
+// neither ASCII nor a lead decodes to on its own (0: an error).
+template <typename Pair>
+class LeadAndTrailHandler
+{
+public:
+    void fastPath(IoQueue &ioQueue, Output &output)
+    {
+        if (m_lead == 0x00)
+            decodeAsciiAndPairs<Pair>(ioQueue, output);
+    }
+
+    char32_t handle(int byte, IoQueue &ioQueue)
+    {
+        if (byte == endOfQueue && m_lead != 0x00) {
+            m_lead = 0x00;
+            return error;
+        }
+        if (byte == endOfQueue)
+            return finished;
+        if (m_lead != 0x00) {
+            const int lead = m_lead;
+            m_lead = 0x00;
+            if (const char32_t codePoint = Pair::codePointOfPair(lead, byte))
+                return codePoint;
+            // An ASCII byte that ends a broken pair is read again, not swallowed.
+            if (isAscii(byte))
+                ioQueue.restore(byte);
+            return error;
+        }
+        if (isAscii(byte))
+            return char32_t(byte);
+        if (Pair::isLead(byte)) {
+            m_lead = byte;
+            return continueDecoding;
+        }
+        const char32_t single = Pair::singleByte(byte);
+        return single != 0 ? single : error;
+    }
+
+private:
+    int m_lead = 0x00;
+};
+
 // A decoder made of a handler: the standard's "process a queue", one piece at a time.
 // The handler has handle(byte, ioQueue) and fastPath(ioQueue, output), which may take
 // whatever run it can decode at once while its state is clear.

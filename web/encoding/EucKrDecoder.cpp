@@ -9,9 +9,8 @@ namespace {
 
 // EUC-KR as the web reads it, which is Windows' extended Korean: a lead byte and a
 // trail byte.
-class EucKr
+struct EucKr
 {
-public:
     static bool isLead(int byte) { return inRange(byte, 0x81, 0xFE); }
 
     // A lead and the byte after it: the code point, or 0 (null).
@@ -23,47 +22,14 @@ public:
         return indexCodePoint(Index::eucKr, pointer);
     }
 
-    void fastPath(IoQueue &ioQueue, Output &output)
-    {
-        if (m_lead == 0x00)
-            decodeAsciiAndPairs<EucKr>(ioQueue, output);
-    }
-
-    char32_t handle(int byte, IoQueue &ioQueue)
-    {
-        if (byte == endOfQueue && m_lead != 0x00) {
-            m_lead = 0x00;
-            return error;
-        }
-        if (byte == endOfQueue)
-            return finished;
-        if (m_lead != 0x00) {
-            const int lead = m_lead;
-            m_lead = 0x00;
-            if (const char32_t codePoint = codePointOfPair(lead, byte))
-                return codePoint;
-            if (isAscii(byte))
-                ioQueue.restore(byte);
-            return error;
-        }
-        if (isAscii(byte))
-            return char32_t(byte);
-        if (isLead(byte)) {
-            m_lead = byte;
-            return continueDecoding;
-        }
-        return error;
-    }
-
-private:
-    int m_lead = 0x00;
+    static char32_t singleByte(int) { return 0; }
 };
 
 } // namespace
 
 std::unique_ptr<Decoder> makeEucKrDecoder()
 {
-    return std::make_unique<HandlerDecoder<EucKr>>();
+    return std::make_unique<HandlerDecoder<LeadAndTrailHandler<EucKr>>>();
 }
 
 } // namespace Encoding

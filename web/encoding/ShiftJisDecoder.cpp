@@ -9,9 +9,8 @@ namespace {
 
 // Shift_JIS as Windows extends it: single bytes, half-width katakana, and pairs that
 // index JIS X 0208 (with the NEC and IBM rows) or the user-defined area.
-class ShiftJis
+struct ShiftJis
 {
-public:
     static bool isLead(int byte) { return inRange(byte, 0x81, 0x9F) || inRange(byte, 0xE0, 0xFC); }
 
     // A lead and the byte after it: the code point, or 0 (null).
@@ -29,49 +28,22 @@ public:
         return indexCodePoint(Index::jis0208, pointer);
     }
 
-    void fastPath(IoQueue &ioQueue, Output &output)
+    // 0x80 stands for itself; 0xA1 to 0xDF are the half-width katakana.
+    static char32_t singleByte(int byte)
     {
-        if (m_lead == 0x00)
-            decodeAsciiAndPairs<ShiftJis>(ioQueue, output);
-    }
-
-    char32_t handle(int byte, IoQueue &ioQueue)
-    {
-        if (byte == endOfQueue && m_lead != 0x00) {
-            m_lead = 0x00;
-            return error;
-        }
-        if (byte == endOfQueue)
-            return finished;
-        if (m_lead != 0x00) {
-            const int lead = m_lead;
-            m_lead = 0x00;
-            if (const char32_t codePoint = codePointOfPair(lead, byte))
-                return codePoint;
-            if (isAscii(byte))
-                ioQueue.restore(byte);
-            return error;
-        }
-        if (isAscii(byte) || byte == 0x80)
-            return char32_t(byte);
+        if (byte == 0x80)
+            return 0x80;
         if (inRange(byte, 0xA1, 0xDF))
             return 0xFF61 - 0xA1 + byte;
-        if (isLead(byte)) {
-            m_lead = byte;
-            return continueDecoding;
-        }
-        return error;
+        return 0;
     }
-
-private:
-    int m_lead = 0x00;
 };
 
 } // namespace
 
 std::unique_ptr<Decoder> makeShiftJisDecoder()
 {
-    return std::make_unique<HandlerDecoder<ShiftJis>>();
+    return std::make_unique<HandlerDecoder<LeadAndTrailHandler<ShiftJis>>>();
 }
 
 } // namespace Encoding
