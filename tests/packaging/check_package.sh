@@ -39,10 +39,12 @@ expect_field Priority optional
 # dpkg-shlibdeps names each library package the binary links, with a lower bound on
 # its version taken from the library's symbols.
 depends=$(field Depends)
-for package in libqt6core6 libqt6gui6 libqt6widgets6 libcurl4 libc6 libstdc++6; do
+for package in libqt6core6 libqt6gui6 libqt6widgets6 libcurl4 libicu72 libc6 libstdc++6; do
     [[ ", $depends," =~ ", $package (>= "[0-9][^\)]*")," ]] \
         || fail "Depends lacks '$package (>= version)': $depends"
 done
+# The platform plugin that draws the window, which no library links to.
+[[ ", $depends," =~ ", qt6-qpa-plugins," ]] || fail "Depends lacks qt6-qpa-plugins: $depends"
 
 # Contents: exactly these files, the binary executable by all.
 expected="/usr/bin/vellumin
