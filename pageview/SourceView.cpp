@@ -1032,9 +1032,11 @@ void SourceView::startFind(bool backwards)
         return;
     }
     // Typing searches from the caret; the next match is after the current one, the
-    // previous one before it.
+    // previous one before it. A caret moved away from the match since is where the
+    // search goes on from.
     qsizetype from = std::min(m_anchor, m_cursor);
-    if (m_matchStart >= 0)
+    const bool onMatch = m_matchStart == from && std::abs(m_cursor - m_anchor) == m_matchLength;
+    if (onMatch)
         from = backwards ? m_matchStart : m_matchStart + std::max<qsizetype>(m_matchLength, 1);
     m_find->find(from, backwards);
 }

@@ -204,6 +204,11 @@ void TestSourceViewFeatures::findWrapsAroundAndSaysSo()
     shown.view.findNext();
     shown.settle();
     QCOMPARE(shown.view.anchor(), 0);
+    // From wherever the caret has gone since.
+    shown.view.setSelection(10, 10);
+    shown.view.findNext();
+    shown.settle();
+    QCOMPARE(shown.view.anchor(), 16);
 }
 
 void TestSourceViewFeatures::findInAnEmptyDocument()
