@@ -21,27 +21,37 @@
 #endif
 #endif
 #ifdef VELLUMIN_ASAN
-#include <sanitizer/allocator_interface.h>
+// From the sanitizers' allocator interface; GCC installs no header for it.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace {
 
-// The memory the program holds. Under AddressSanitizer, the heap's live bytes as its
-// allocator counts them: freed memory waits in quarantine there, and would look like
-// growth to the resident size. Elsewhere the resident size, which counts all of it,
-// the heap, thread stacks and what Qt and libcurl hold.
+// The memory the program holds, and how much of it may come and go on its own. Under
+// AddressSanitizer: the heap's live bytes as its allocator counts them, exactly (freed
+// memory waits in quarantine there, and would look like growth to the resident size);
+// measured here, 100 fetches leave it the same to the byte. Elsewhere: the resident
+// size, which counts all of it, the heap, thread stacks, what Qt and libcurl keep, and
+// moves by some tens of kilobytes over 90 fetches as the allocator settles.
+#ifdef VELLUMIN_ASAN
+constexpr qint64 allowedGrowth = 256 * 1024;
+
 qint64 memoryInUse()
 {
-#ifdef VELLUMIN_ASAN
     return qint64(__sanitizer_get_current_allocated_bytes());
+}
 #else
+constexpr qint64 allowedGrowth = 4 * 1024 * 1024;
+
+qint64 memoryInUse()
+{
     QFile statm(QStringLiteral("/proc/self/statm"));
     if (!statm.open(QIODevice::ReadOnly))
         return -1;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : -1;
-#endif
 }
+#endif
 
 } // namespace
 
@@ -88,19 +98,22 @@ void TestMemory::fetchAndClearHoldNothing()
         QVERIFY2(form.rchtxtHTML()->text() == text, qPrintable(QStringLiteral("fetch %1").arg(fetch)));
         form.Popup()->clearAction()->trigger();
         QVERIFY(form.rchtxtHTML()->text().isEmpty());
+        // The server's record of each request (32 kB of buffer) is the test's, not
+        // the program's: it goes, so that only the program's memory is measured.
+        QCOMPARE(server.requests.size(), 1);
+        server.requests.clear();
         if (fetch == 10)
             afterTen = memoryInUse();
     }
     QVERIFY(messageBox.prompts.isEmpty());
-    QCOMPARE(server.requests.size(), 100);
 
-    // Holding on to a page, as bytes (1 MB) or text (2 MB), on each of the last 90
-    // fetches would add 90 MB or more; 8 MB leaves room for what the allocator keeps
-    // and still catches anything of 90 kB a fetch.
+    // Holding on to the page, as bytes (1 MB) or text (2 MB), on each of the last 90
+    // fetches would add 90 MB or more; the bounds catch anything from 3 kB a fetch
+    // under AddressSanitizer and from 45 kB a fetch otherwise.
     const qint64 growth = memoryInUse() - afterTen;
     qInfo("memory from fetch 10 to fetch 100: %+lld bytes", growth);
     QVERIFY2(afterTen > 0, "no measure of the memory in use");
-    QVERIFY2(growth < 8 * 1024 * 1024, qPrintable(QStringLiteral("grew by %1 bytes").arg(growth)));
+    QVERIFY2(growth < allowedGrowth, qPrintable(QStringLiteral("grew by %1 bytes").arg(growth)));
 }
 
 QTEST_MAIN(TestMemory)
