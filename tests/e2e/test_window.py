@@ -1,6 +1,6 @@
 import unittest
 
-from harness import E2ETestCase, Page, wait_for, px
+from harness import PATIENCE, E2ETestCase, Page, wait_for, px
 
 
 class WindowTest(E2ETestCase):
@@ -78,7 +78,7 @@ class WindowTest(E2ETestCase):
 
         self.keys('alt+F4')
         self.answer('Return')  # Yes is the default
-        self.assertEqual(self.app.wait(timeout=15), 0)
+        self.assertEqual(self.app.wait(timeout=PATIENCE), 0)
 
     def test_yes_during_a_transfer_ends_at_once(self):
         self.server.pages['/slow'] = Page(b'too late', delay=30)
@@ -88,7 +88,8 @@ class WindowTest(E2ETestCase):
         wait_for(lambda: self.server.requests == ['/slow'], what='the request')
         self.keys('alt+F4')
         self.answer('Return')
-        self.assertEqual(self.app.wait(timeout=10), 0)
+        # Well before the page's 30 seconds: the program did not wait for it.
+        self.assertEqual(self.app.wait(timeout=20), 0)
 
 
 if __name__ == '__main__':
