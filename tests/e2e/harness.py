@@ -27,12 +27,19 @@ def px(twips):
     return int(round(twips / TWIPS_PER_PIXEL))
 
 
+# The program under test while it runs: a wait gives up at once when it has ended.
+running = {'program': None}
+
+
 def wait_for(predicate, timeout=PATIENCE, what='condition'):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         value = predicate()
         if value:
             return value
+        program = running['program']
+        if program is not None and program.poll() is not None:
+            raise AssertionError('the program ended (exit status %d) while waiting for %s' % (program.returncode, what))
         time.sleep(0.05)
     raise AssertionError('timed out waiting for ' + what)
 
@@ -100,6 +107,7 @@ class E2ETestCase(unittest.TestCase):
         self.app = None
 
     def tearDown(self):
+        running['program'] = None
         result = self._outcome.result
         failed = any(test is self for test, _ in result.failures + result.errors)
         if failed:
@@ -174,6 +182,7 @@ class E2ETestCase(unittest.TestCase):
         self.app_log = os.path.join(self.tmp, 'vellumin.log')
         with open(self.app_log, 'wb') as log:
             self.app = self.spawn([BINARY], stdout=log, stderr=subprocess.STDOUT)
+        running['program'] = self.app
         self.window = wait_for(lambda: self.find_window('Vellumin by Orvak'), what='the main window')
         self.xdotool('windowactivate', '--sync', self.window)
         return self.window
