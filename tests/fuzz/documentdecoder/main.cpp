@@ -38,15 +38,9 @@ Decoded decodeInPieces(QByteArrayView body, QByteArrayView contentType, std::ini
     return {text, decoder.encoding(), decoder.source(), decoder.characters(), decoder.lines()};
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+// The body decoded whole and in pieces, and what the decoder counts of it.
+void checkBody(QByteArrayView body, QByteArrayView contentType)
 {
-    const QByteArrayView input(data, qsizetype(size));
-    const qsizetype lineEnd = input.indexOf('\n');
-    const QByteArrayView contentType = lineEnd < 0 ? QByteArrayView() : input.first(lineEnd);
-    const QByteArrayView body = lineEnd < 0 ? input : input.sliced(lineEnd + 1);
-
     const Decoded whole = decodeInPieces(body, contentType, {0});
     FUZZ_CHECK(whole.text == Encoding::decode(body, contentType));
     FUZZ_CHECK(TextChecks::wellFormed(whole.text));
@@ -63,6 +57,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(pieces.characters == whole.characters);
         FUZZ_CHECK(pieces.lines == whole.lines);
     }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView input(data, qsizetype(size));
+    const qsizetype lineEnd = input.indexOf('\n');
+    const QByteArrayView contentType = lineEnd < 0 ? QByteArrayView() : input.first(lineEnd);
+    const QByteArrayView body = lineEnd < 0 ? input : input.sliced(lineEnd + 1);
+
+    checkBody(body, contentType);
+    // The first kilobyte is held until the encoding is known; after it, the body is
+    // decoded piece by piece as it arrives. The same bytes after a kilobyte of spaces
+    // go that way.
+    checkBody(QByteArray(1024, ' ').append(body), contentType);
 
     // Valid UTF-8 labelled utf-8 comes back exactly, less its byte-order mark.
     if (body.isValidUtf8()) {
