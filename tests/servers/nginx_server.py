@@ -136,7 +136,8 @@ def main():
     make_certificates(work)
     nginx, ports = start(work, docroot)
     signal.signal(signal.SIGTERM, lambda *_: (stop(nginx), sys.exit(0)))
-    print(*ports, flush=True)
+    sys.stdout.write(' '.join(map(str, ports)) + '\n')
+    sys.stdout.flush()
     # The test holds our standard input open for as long as it needs the server.
     sys.stdin.buffer.read()
     stop(nginx)
