@@ -10,7 +10,9 @@ build_packages=(cmake g++ ninja-build pkg-config qt6-base-dev libcurl4-openssl-d
 # What the tests and the benchmark need on top: their build (the X session libraries
 # for the end-to-end session manager) and the tools they drive.
 test_packages=(libsm-dev xvfb xauth openbox xdotool xclip x11-utils imagemagick zstd brotli openssl curl procps
-               dpkg-dev file lintian desktop-file-utils appstream)
+               dpkg-dev file lintian desktop-file-utils appstream nginx)
+# scripts/fuzz: clang with its libFuzzer and sanitizer runtimes.
+fuzz_packages=(clang libclang-rt-dev)
 # scripts/package: CPack's DEB generator finds dependencies with dpkg-shlibdeps and file.
 package_packages=(dpkg-dev file lintian)
 
@@ -30,11 +32,14 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-# Arguments given are added to the configure step (-DNAME=VALUE).
+# Arguments given are added to the configure step (-DNAME=VALUE). Builds everything,
+# or only the targets listed in build_targets.
+build_targets=()
 configure_and_build() {
-    local generator=()
+    local generator=() targets=()
     # A build folder keeps the generator it was made with.
     [ -f "$build/CMakeCache.txt" ] || generator=(-G Ninja)
     cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$build" --parallel "$(nproc)"
+    [ ${#build_targets[@]} -eq 0 ] || targets=(--target "${build_targets[@]}")
+    cmake --build "$build" --parallel "$(nproc)" "${targets[@]}"
 }

@@ -17,18 +17,29 @@ import unittest
 BINARY = os.environ.get('VELLUMIN_BIN', '')
 ARTIFACTS = os.environ.get('VELLUMIN_E2E_ARTIFACTS', tempfile.gettempdir())
 TWIPS_PER_PIXEL = 15  # the suite's display runs at 96 dpi
+# How long anything may take to happen before a test gives up on it. Waits end as soon
+# as what they wait for is there, so a long limit costs a passing test nothing; it only
+# keeps a loaded machine, or the slower sanitized build, from failing a sound test.
+PATIENCE = 60.0
 
 
 def px(twips):
     return int(round(twips / TWIPS_PER_PIXEL))
 
 
-def wait_for(predicate, timeout=15.0, what='condition'):
+# The program under test while it runs: a wait gives up at once when it has ended.
+running = {'program': None}
+
+
+def wait_for(predicate, timeout=PATIENCE, what='condition'):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         value = predicate()
         if value:
             return value
+        program = running['program']
+        if program is not None and program.poll() is not None:
+            raise AssertionError('the program ended (exit status %d) while waiting for %s' % (program.returncode, what))
         time.sleep(0.05)
     raise AssertionError('timed out waiting for ' + what)
 
@@ -96,6 +107,7 @@ class E2ETestCase(unittest.TestCase):
         self.app = None
 
     def tearDown(self):
+        running['program'] = None
         result = self._outcome.result
         failed = any(test is self for test, _ in result.failures + result.errors)
         if failed:
@@ -104,6 +116,9 @@ class E2ETestCase(unittest.TestCase):
             subprocess.run(['import', '-window', 'root', shot], env=self.env, timeout=20,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             print('screenshot: ' + shot)
+            if self.app:
+                with open(self.app_log, 'rb') as log:
+                    print('the program said:\n' + log.read()[-4000:].decode(errors='replace'))
         for process in reversed(self.processes):
             if process.poll() is None:
                 process.send_signal(signal.SIGTERM)
@@ -162,7 +177,12 @@ class E2ETestCase(unittest.TestCase):
     # The program.
 
     def start_app(self):
-        self.app = self.spawn([BINARY], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        # Its output goes to a file, shown when the test fails: a pipe nobody reads
+        # would stop the program once full.
+        self.app_log = os.path.join(self.tmp, 'vellumin.log')
+        with open(self.app_log, 'wb') as log:
+            self.app = self.spawn([BINARY], stdout=log, stderr=subprocess.STDOUT)
+        running['program'] = self.app
         self.window = wait_for(lambda: self.find_window('Vellumin by Orvak'), what='the main window')
         self.xdotool('windowactivate', '--sync', self.window)
         return self.window
@@ -201,13 +221,17 @@ class E2ETestCase(unittest.TestCase):
         """Right click on the view, wait for the menu, and choose with the keyboard."""
         before = self.visible_windows()
 
+        patience = [1.0]
+
         def opened():
             # Right after a menu closes, X may still hand the press to its grab; a
-            # press that opened nothing is made again.
+            # press that opened nothing is made again, after a longer wait each time,
+            # so that a slow menu is not closed by the next press.
             self.click(1500, 1200, button=3)
             try:
-                return wait_for(lambda: self.visible_windows() - before, 1.0)
+                return wait_for(lambda: self.visible_windows() - before, patience[0])
             except AssertionError:
+                patience[0] *= 2
                 return None
         wait_for(opened, what='the context menu')
         self.keys(*keys)
@@ -217,7 +241,7 @@ class E2ETestCase(unittest.TestCase):
     def copy(self):
         self.menu('Down', 'Return')
 
-    def copy_until(self, expected, timeout=15.0):
+    def copy_until(self, expected, timeout=PATIENCE):
         """Copies until the clipboard holds what the view should show."""
         def copied():
             self.copy()

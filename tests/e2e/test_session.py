@@ -5,7 +5,7 @@ import threading
 import time
 import unittest
 
-from harness import E2ETestCase
+from harness import PATIENCE, E2ETestCase
 
 SESSION_MANAGER = os.environ.get('VELLUMIN_SESSION_MANAGER', '')
 
@@ -19,7 +19,7 @@ class SessionTest(E2ETestCase):
         self.lines = queue.Queue()
         threading.Thread(target=self.read_manager, daemon=True).start()
         self.events = []
-        self.env['SESSION_MANAGER'] = self.next_line(10.0)
+        self.env['SESSION_MANAGER'] = self.next_line(PATIENCE)
 
     def read_manager(self):
         for line in self.manager.stdout:
@@ -31,7 +31,7 @@ class SessionTest(E2ETestCase):
         self.assertIsNotNone(line, 'the session manager stopped; it saw %s' % self.events)
         return line
 
-    def expect(self, event, timeout=15.0):
+    def expect(self, event, timeout=PATIENCE):
         deadline = time.monotonic() + timeout
         while True:
             try:
@@ -63,7 +63,7 @@ class SessionTest(E2ETestCase):
         self.ask_to_end()
         self.expect('interact-request')
         self.answer('Return')
-        self.assertEqual(self.app.wait(timeout=15), 0)
+        self.assertEqual(self.app.wait(timeout=PATIENCE), 0)
 
 
 if __name__ == '__main__':

@@ -1,7 +1,7 @@
 import subprocess
 import unittest
 
-from harness import E2ETestCase, Page, wait_for, px
+from harness import PATIENCE, E2ETestCase, Page, wait_for, px
 
 
 class WindowTest(E2ETestCase):
@@ -79,7 +79,7 @@ class WindowTest(E2ETestCase):
 
         self.keys('alt+F4')
         self.answer('Return')  # Yes is the default
-        self.assertEqual(self.app.wait(timeout=15), 0)
+        self.assertEqual(self.app.wait(timeout=PATIENCE), 0)
 
     def test_yes_during_a_transfer_ends_at_once(self):
         self.server.pages['/slow'] = Page(b'too late', delay=30)
@@ -89,7 +89,8 @@ class WindowTest(E2ETestCase):
         wait_for(lambda: self.server.requests == ['/slow'], what='the request')
         self.keys('alt+F4')
         self.answer('Return')
-        self.assertEqual(self.app.wait(timeout=10), 0)
+        # Well before the page's 30 seconds: the program did not wait for it.
+        self.assertEqual(self.app.wait(timeout=20), 0)
 
     def test_find_selects_the_match_for_the_primary_selection(self):
         self.start_app()
