@@ -15,6 +15,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 WEB_TESTS = os.path.join(HERE, '..', 'web')
+VIEW_TESTS = os.path.join(HERE, '..', 'pageview')
 SIMPLE_ESCAPES = {'n': 10, 'r': 13, 't': 9, 'a': 7, 'b': 8, 'f': 12, 'v': 11, 'e': 27,
                   '\\': 92, '"': 34, "'": 39, '?': 63}
 
@@ -75,8 +76,8 @@ def rows(source):
         yield operands[1:]  # the first is the row's name
 
 
-def test_rows(name):
-    with open(os.path.join(WEB_TESTS, name), encoding='utf-8') as f:
+def test_rows(name, folder=WEB_TESTS):
+    with open(os.path.join(folder, name), encoding='utf-8') as f:
         return list(rows(f.read()))
 
 
@@ -109,6 +110,20 @@ def seeds(target):
                 yield row[0]
                 if len(row) > 1 and row[1]:
                     yield row[0] + b'\xff' + row[1]
+    elif target == 'markuptokenizer':
+        # The first byte picks the syntax and where to cut the text in two.
+        for row in test_rows('tst_markuptokenizer.cpp', VIEW_TESTS):
+            text = b''.join(row)
+            if text:
+                yield b'\x40' + text
+                yield b'\x41' + text
+    elif target == 'linewrapping':
+        # Two bytes for the width in cells, then the document.
+        for row in test_rows('tst_linewrapping.cpp', VIEW_TESTS):
+            text = b''.join(row)
+            if text:
+                yield b'\x0a\x00' + text
+                yield b'\x27\x00' + text + b'\r\n' + text
     else:
         sys.exit('unknown fuzz target: ' + target)
 
