@@ -284,6 +284,7 @@ CharacterWidths CharacterWidths::measured(std::function<qreal(char32_t)> advance
 {
     CharacterWidths widths;
     widths.m_advance = std::move(advance);
+    widths.m_known = std::make_shared<std::vector<float>>(0x3000, -1.0f);
     widths.m_tabWidth = tabWidth > 0 ? tabWidth : 1;
     return widths;
 }
@@ -310,7 +311,7 @@ qreal CharacterWidths::advanceInUnits(char32_t c, qreal x) const
 {
     if (c == '\t')
         return (std::floor(x / m_tabWidth + 1e-9) + 1) * m_tabWidth - x;
-    return m_advance ? m_advance(c) : cellsOf(c);
+    return m_advance ? measuredAdvance(c) : cellsOf(c);
 }
 
 qreal CharacterWidths::advance(char32_t c, qreal x) const
@@ -338,7 +339,7 @@ public:
             if (last < 0x300 && last != '\t' && (pos + 1 == line.size() || text[pos + 1] < 0x300)) {
                 // Most of a page: a character that nothing joins.
                 end = pos + 1;
-                clusterWidth = widths.m_advance ? widths.m_advance(last) : CharacterWidths::cellsOf(last);
+                clusterWidth = widths.m_advance ? widths.measuredAdvance(last) : CharacterWidths::cellsOf(last);
             } else {
                 end = clusterEnd(line, pos);
                 clusterWidth = 0;

@@ -4,6 +4,8 @@
 #include <QStringView>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 // Where a long line breaks into display rows: wrapped at the view's width, or cut into
 // pieces of a fixed length when wrapping is off. Rows join back into the line exactly,
@@ -40,6 +42,20 @@ private:
     qreal m_unit = 1; // pixels a unit
     qreal m_tabWidth = 8; // in units
     std::function<qreal(char32_t)> m_advance; // none for a fixed-pitch font
+    // The widths advance has given, kept for the characters met most (up to U+2FFF),
+    // so that a long line asks each character's width once.
+    std::shared_ptr<std::vector<float>> m_known;
+
+    qreal measuredAdvance(char32_t c) const
+    {
+        if (c < m_known->size()) {
+            float &known = (*m_known)[c];
+            if (known < 0)
+                known = float(m_advance(c));
+            return known;
+        }
+        return m_advance(c);
+    }
 };
 
 namespace LineWrapping {

@@ -56,37 +56,6 @@ bool isWordChar(QChar c)
     return c.isLetterOrNumber() || c == u'_' || c.isMark();
 }
 
-// The width of each character in the view's font, measured once.
-class Advances
-{
-public:
-    explicit Advances(const QFont &font) : m_metrics(font) { m_basic.fill(-1); }
-    qreal operator()(char32_t c)
-    {
-        if (c < m_basic.size()) {
-            float &known = m_basic[c];
-            if (known < 0)
-                known = float(measure(c));
-            return known;
-        }
-        auto it = m_other.find(c);
-        if (it == m_other.end())
-            it = m_other.insert(c, measure(c));
-        return *it;
-    }
-
-private:
-    qreal measure(char32_t c) const
-    {
-        const char32_t shown = c < 0x10000 ? displayChar(QChar(char16_t(c))).unicode() : c;
-        return m_metrics.horizontalAdvance(QString::fromUcs4(&shown, 1));
-    }
-
-    QFontMetricsF m_metrics;
-    std::array<float, 0x3000> m_basic; // Latin, Greek, Cyrillic, punctuation and the like
-    QHash<char32_t, qreal> m_other;
-};
-
 } // namespace
 
 SourceView::SourceView(QWidget *parent)
@@ -277,9 +246,13 @@ void SourceView::applyRowRule()
     if (m_wrapping) {
         const qreal width = std::max<qreal>(viewport()->width() - 2 * margin, m_charWidth);
         const qsizetype columns = std::max<qsizetype>(1, qsizetype(width / m_charWidth));
-        auto advances = std::make_shared<Advances>(font());
-        const CharacterWidths widths = CharacterWidths::measured([advances](char32_t c) { return (*advances)(c); },
-                                                                 8 * m_charWidth);
+        // Widths as the font has them, also for the characters a fallback font draws.
+        const CharacterWidths widths = CharacterWidths::measured(
+            [metrics = QFontMetricsF(font())](char32_t c) {
+                const char32_t shown = c < 0x10000 ? displayChar(QChar(char16_t(c))).unicode() : c;
+                return metrics.horizontalAdvance(QString::fromUcs4(&shown, 1));
+            },
+            8 * m_charWidth);
         rule.breaker = [width, widths](QStringView line, qsizetype start) {
             return LineWrapping::nextRowStart(line, start, width, widths);
         };

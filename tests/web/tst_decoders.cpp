@@ -290,6 +290,8 @@ void TestDecoders::decode_data()
     row("EUC-JP cut off at the end", "EUC-JP", "41a4", u"A\uFFFD"_s);
     row("GBK cut off at the end", "GBK", "4181", u"A\uFFFD"_s);
     row("Big5 cut off at the end", "Big5", "4181", u"A\uFFFD"_s);
+    row("EUC-KR cut off at the end", "EUC-KR", "41b0", u"A\uFFFD"_s);
+    row("Shift_JIS cut off at the end", "Shift_JIS", "4181", u"A\uFFFD"_s);
     row("gb18030 cut off after three bytes", "gb18030", "41813081", u"A\uFFFD"_s);
     row("ISO-2022-JP cut off after an escape", "ISO-2022-JP", "1b244224", u"\uFFFD"_s);
     row("UTF-16LE unpaired surrogate", "UTF-16LE", "00d84100", u"\uFFFDA"_s);
