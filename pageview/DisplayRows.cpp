@@ -4,12 +4,16 @@
 
 #include <algorithm>
 #include <bit>
+#include <limits>
 
 namespace {
 
 // Row starts kept for the lines used lately, in offsets: a few screens of a huge
 // wrapped line, or many short ones.
 constexpr qsizetype startsHeldLimit = 1 << 20;
+// A longer line is measured this much at a time, only as far as it is needed: the
+// rows on screen of a line of megabytes are there at once.
+constexpr qsizetype measurePart = 64 * 1024;
 
 } // namespace
 
@@ -174,33 +178,78 @@ void DisplayRows::setRows(qsizetype line, qsizetype rows, bool measured)
     }
 }
 
+bool DisplayRows::isSingleRow(qsizetype line) const
+{
+    return m_uniform || (rowsIn(line) == 1 && isMeasured(line));
+}
+
+const DisplayRows::Measured &DisplayRows::measureLine(qsizetype line, qsizetype wantRows, qsizetype wantOffset)
+{
+    auto found = m_starts.find(line);
+    if (found == m_starts.end()) {
+        if (m_startsHeld > startsHeldLimit) {
+            m_starts.clear();
+            m_startsHeld = 0;
+        }
+        found = m_starts.insert(line, Measured{{m_lines->lineStart(line)}, false});
+        ++m_startsHeld;
+    }
+    Measured &measured = *found;
+    if (measured.complete)
+        return measured;
+    const qsizetype lineStart = m_lines->lineStart(line);
+    const QStringView text = m_lines->lineText(line);
+    // The last row found: where measuring goes on.
+    qsizetype rowStart = measured.starts.last() - lineStart;
+    const qsizetype before = measured.starts.size();
+    while (measured.starts.size() < wantRows || lineStart + rowStart <= wantOffset) {
+        const qsizetype stop = rowStart + measurePart;
+        while (rowStart < stop) {
+            const qsizetype next = m_rule.breaker(text, rowStart);
+            if (next >= text.size()) {
+                measured.complete = true;
+                break;
+            }
+            measured.starts.append(lineStart + next);
+            rowStart = next;
+        }
+        if (measured.complete)
+            break;
+    }
+    m_startsHeld += measured.starts.size() - before;
+    // The rows found, and an estimate for the rest of the line.
+    const qsizetype rows = measured.complete ? measured.starts.size()
+                                             : measured.starts.size() - 1 + std::max<qsizetype>(1, m_rule.estimate(text.size() - rowStart));
+    if (!isMeasured(line) || rows != rowsIn(line))
+        setRows(line, rows, measured.complete);
+    return measured;
+}
+
+DisplayRows::Span DisplayRows::rowSpan(qsizetype line, qsizetype indexInLine)
+{
+    if (isSingleRow(line))
+        return {0, m_lines->lineStart(line), m_lines->lineEnd(line), m_lines->nextLineStart(line), true};
+    const Measured &measured = measureLine(line, indexInLine + 2, -1);
+    const qsizetype index = std::clamp<qsizetype>(indexInLine, 0, measured.starts.size() - 1);
+    const qsizetype start = measured.starts[index];
+    if (index + 1 < measured.starts.size())
+        return {index, start, measured.starts[index + 1], measured.starts[index + 1], false};
+    return {index, start, m_lines->lineEnd(line), m_lines->nextLineStart(line), true};
+}
+
 QList<qsizetype> DisplayRows::rowStarts(qsizetype line)
 {
-    const qsizetype lineStart = m_lines->lineStart(line);
-    if (m_uniform || (rowsIn(line) == 1 && isMeasured(line)))
-        return {lineStart};
-    if (const auto found = m_starts.constFind(line); found != m_starts.cend())
-        return *found;
-
-    const QStringView text = m_lines->lineText(line);
-    QList<qsizetype> starts{lineStart};
-    for (qsizetype start = m_rule.breaker(text, 0); start < text.size(); start = m_rule.breaker(text, start))
-        starts.append(lineStart + start);
-    if (!isMeasured(line))
-        setRows(line, starts.size(), true);
-    if (m_startsHeld + starts.size() > startsHeldLimit) {
-        m_starts.clear();
-        m_startsHeld = 0;
-    }
-    m_starts.insert(line, starts);
-    m_startsHeld += starts.size();
-    return starts;
+    if (isSingleRow(line))
+        return {m_lines->lineStart(line)};
+    return measureLine(line, std::numeric_limits<qsizetype>::max(), std::numeric_limits<qsizetype>::max()).starts;
 }
 
 qsizetype DisplayRows::rowOf(qsizetype offset)
 {
     const qsizetype line = m_lines->lineOf(offset);
-    const QList<qsizetype> starts = rowStarts(line);
+    if (isSingleRow(line))
+        return firstRowOf(line);
+    const QList<qsizetype> &starts = measureLine(line, 0, offset).starts;
     const qsizetype within = qsizetype(std::upper_bound(starts.begin(), starts.end(), offset) - starts.begin()) - 1;
     return firstRowOf(line) + std::max<qsizetype>(within, 0);
 }
@@ -209,12 +258,23 @@ bool DisplayRows::measure(qsizetype budget)
 {
     qsizetype spent = 0;
     while (m_unmeasured > 0 && m_measureFrom < m_lineCount && spent < budget) {
-        const qsizetype line = m_measureFrom++;
-        if (isMeasured(line))
+        const qsizetype line = m_measureFrom;
+        if (isMeasured(line)) {
+            ++m_measureFrom;
             continue;
+        }
         const QStringView text = m_lines->lineText(line);
-        setRows(line, countRows(text), true);
-        spent += text.size();
+        if (text.size() <= measurePart) {
+            setRows(line, countRows(text), true);
+            spent += text.size();
+            ++m_measureFrom;
+            continue;
+        }
+        // A very long line, a part at a time, its rows kept for when it comes into view.
+        const Measured &measured = measureLine(line, m_starts.contains(line) ? m_starts.value(line).starts.size() + 1 : 2, -1);
+        spent += measurePart;
+        if (measured.complete)
+            ++m_measureFrom;
     }
     return m_unmeasured == 0;
 }

@@ -13,7 +13,8 @@ class LineIndex;
 // a line is broken, at a fixed length when wrapping is off, at the view's width when
 // it is on. Lines are measured (broken into rows) when they come into view and, in the
 // background, from the start; until then a line's rows are estimated from its length,
-// so that a huge document can be scrolled to its end at once.
+// so that a huge document can be scrolled to its end at once. A very long line is
+// measured a part at a time, only as far as the rows asked for.
 class DisplayRows
 {
 public:
@@ -55,10 +56,22 @@ public:
         qsizetype row;
     };
     Place placeOfRow(qsizetype row) const;
-    // The starts of the line's rows, as offsets into the document; measures the line
-    // first if it was estimated.
+    // One of a line's rows, as offsets into the document: its text [start, end), and
+    // where the row after it starts (the next line's start after the line's last row).
+    // The line is measured as far as this row; a row past its last is its last.
+    struct Span
+    {
+        qsizetype indexInLine;
+        qsizetype start;
+        qsizetype end;
+        qsizetype next;
+        bool lastOfLine;
+    };
+    Span rowSpan(qsizetype line, qsizetype indexInLine);
+    // The starts of all the line's rows, as offsets into the document; measures the
+    // whole line first.
     QList<qsizetype> rowStarts(qsizetype line);
-    // The row that holds offset (measuring its line).
+    // The row that holds offset (measuring its line as far as offset).
     qsizetype rowOf(qsizetype offset);
 
     // Measures estimated lines, from where the last call stopped, for about budget
@@ -75,6 +88,18 @@ private:
     void treeAdd(qsizetype line, qint64 delta);
     qint64 treePrefix(qsizetype lines) const;
     qsizetype countRows(QStringView line) const;
+    bool isSingleRow(qsizetype line) const;
+
+    // The rows of a line found so far: their starts (offsets into the document), and
+    // whether the line's last row is among them.
+    struct Measured
+    {
+        QList<qsizetype> starts;
+        bool complete = false;
+    };
+    // Measures line until it has wantRows rows or a row that starts past wantOffset,
+    // or is complete, a part at a time.
+    const Measured &measureLine(qsizetype line, qsizetype wantRows, qsizetype wantOffset);
 
     const LineIndex *m_lines = nullptr;
     Rule m_rule;
@@ -86,7 +111,7 @@ private:
     bool m_uniform = true;
     std::vector<quint32> m_rows;  // per line: its rows, with measuredBit once exact
     std::vector<qint64> m_tree;   // a Fenwick tree of the rows per line, 1-based
-    // The row starts of lines of more than one row, for the lines used lately.
-    QHash<qsizetype, QList<qsizetype>> m_starts;
+    // The rows of lines of more than one row, for the lines used lately.
+    QHash<qsizetype, Measured> m_starts;
     qsizetype m_startsHeld = 0;
 };

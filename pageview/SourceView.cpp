@@ -291,36 +291,27 @@ void SourceView::keepTop(qsizetype offset)
     updateScrollBars();
 }
 
+SourceView::Row SourceView::rowOfLine(qsizetype line, qsizetype indexInLine)
+{
+    const DisplayRows::Span span = m_rows.rowSpan(line, indexInLine);
+    return {line, span.indexInLine, span.start, span.end, span.next, span.lastOfLine};
+}
+
 SourceView::Row SourceView::rowAt(qsizetype row)
 {
     const DisplayRows::Place place = m_rows.placeOfRow(row);
-    const QList<qsizetype> starts = m_rows.rowStarts(place.line);
-    Row r;
-    r.line = place.line;
-    r.indexInLine = std::clamp<qsizetype>(place.row, 0, starts.size() - 1);
-    r.start = starts[r.indexInLine];
-    r.end = r.indexInLine + 1 < starts.size() ? starts[r.indexInLine + 1] : m_lines.lineEnd(r.line);
-    return r;
+    return rowOfLine(place.line, place.row);
 }
 
 SourceView::Row SourceView::nextRow(const Row &row)
 {
-    const QList<qsizetype> starts = m_rows.rowStarts(row.line);
-    Row next;
-    if (row.indexInLine + 1 < starts.size()) {
-        next.line = row.line;
-        next.indexInLine = row.indexInLine + 1;
-    } else if (row.line + 1 < m_rows.lineCount()) {
-        next.line = row.line + 1;
-        next.indexInLine = 0;
-    } else {
-        next.line = -1;
-        return next;
-    }
-    const QList<qsizetype> nextStarts = next.line == row.line ? starts : m_rows.rowStarts(next.line);
-    next.start = nextStarts[next.indexInLine];
-    next.end = next.indexInLine + 1 < nextStarts.size() ? nextStarts[next.indexInLine + 1] : m_lines.lineEnd(next.line);
-    return next;
+    if (!row.lastOfLine)
+        return rowOfLine(row.line, row.indexInLine + 1);
+    if (row.line + 1 < m_rows.lineCount())
+        return rowOfLine(row.line + 1, 0);
+    Row none;
+    none.line = -1;
+    return none;
 }
 
 qsizetype SourceView::rowOf(qsizetype offset)
@@ -529,10 +520,9 @@ QTextLayout *SourceView::layoutFor(const Row &row)
     layout->setCacheEnabled(true);
     if (m_colouring->isActive() && colourReady) {
         // Colours from this row's start to the next row's, so that the state carries on.
-        const qsizetype next = m_rows.rowStarts(row.line).size() > row.indexInLine + 1 ? row.end : m_lines.nextLineStart(row.line);
         const MarkupColours colours(palette());
         QList<QTextLayout::FormatRange> formats;
-        for (const MarkupSpan &span : m_colouring->spans(row.start, next)) {
+        for (const MarkupSpan &span : m_colouring->spans(row.start, row.next)) {
             if (span.role == MarkupRole::Text || span.start >= shown.size())
                 continue;
             QTextCharFormat format;

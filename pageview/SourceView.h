@@ -117,6 +117,8 @@ private:
         qsizetype indexInLine = 0;
         qsizetype start = 0;
         qsizetype end = 0;
+        qsizetype next = 0; // where the row after it starts
+        bool lastOfLine = true;
     };
     struct CachedLayout
     {
@@ -135,6 +137,7 @@ private:
     void placeBars();
 
     Row rowAt(qsizetype row);
+    Row rowOfLine(qsizetype line, qsizetype indexInLine);
     Row nextRow(const Row &row);
     qsizetype rowOf(qsizetype offset);
     QTextLayout *layoutFor(const Row &row);

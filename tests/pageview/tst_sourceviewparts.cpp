@@ -32,6 +32,7 @@ private slots:
     void rowsOfLines_data();
     void rowsOfLines();
     void measuringKeepsRowsConsistent();
+    void aVeryLongLineIsMeasuredAsFarAsNeeded();
     void colouringFromCheckpointsIsColouringFromTheStart();
     void findGoesRoundInSlices_data();
     void findGoesRoundInSlices();
@@ -130,6 +131,37 @@ void TestSourceViewParts::measuringKeepsRowsConsistent()
         const DisplayRows::Place place = rows.placeOfRow(row);
         QCOMPARE(rows.firstRowOf(place.line) + place.row, row);
     }
+}
+
+void TestSourceViewParts::aVeryLongLineIsMeasuredAsFarAsNeeded()
+{
+    // A line of 1 M characters at 10 columns, and a short one after it.
+    const QString document = QString(1'000'000, u'x') + QStringLiteral("\nend");
+    LineIndex lines;
+    lines.reset(document);
+    lines.extend(document.size());
+    DisplayRows rows;
+    rows.reset(&lines);
+    rows.setRule(columnsRule(10, false));
+
+    // The first rows of the line: measured as far as they go, the rest estimated.
+    const DisplayRows::Span third = rows.rowSpan(0, 2);
+    QCOMPARE(third.start, 20);
+    QCOMPARE(third.end, 30);
+    QVERIFY(!third.lastOfLine);
+    QVERIFY(!rows.isMeasured(0));
+    // Far into the line: measured on to there, consistent with the rows before it.
+    const qsizetype row = rows.rowOf(777'777);
+    QCOMPARE(rows.rowSpan(0, row).start, 777'770);
+    QCOMPARE(rows.placeOfRow(row).row, row);
+    // The whole line, once asked for, and the line after it where it should be.
+    QCOMPARE(rows.rowStarts(0).size(), 100'000);
+    QVERIFY(rows.isMeasured(0));
+    QCOMPARE(rows.firstRowOf(1), 100'000);
+    const DisplayRows::Span last = rows.rowSpan(0, 123'456);
+    QCOMPARE(last.indexInLine, 99'999);
+    QVERIFY(last.lastOfLine);
+    QCOMPARE(last.next, 1'000'001);
 }
 
 void TestSourceViewParts::colouringFromCheckpointsIsColouringFromTheStart()
