@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <atomic>
 #include <functional>
@@ -10,6 +11,8 @@
 // Reads the document block by block, in order, on a thread of its own, and says how
 // far it has got. The document never changes while it is read: a new one means a new
 // scan. What the blocks find goes to storage of the caller's, which outlives the scan.
+// The thread touches nothing but that storage and a counter: the window's thread
+// looks at the counter now and then, and says so when it has moved.
 class BackgroundScan : public QObject
 {
     Q_OBJECT
@@ -31,10 +34,14 @@ public:
     bool finished() const { return blocksDone() == m_blocks; }
 
 signals:
-    // The scan went on: queued, about every 20 ms, and once at its end.
+    // The scan went on: at most about every 16 ms, and once at its end.
     void advanced();
 
 private:
+    void look();
+
+    QTimer m_watch;
+    qsizetype m_seen = 0;
     std::thread m_thread;
     std::atomic_bool m_stop{false};
     std::atomic<qsizetype> m_done{0};

@@ -61,8 +61,9 @@ private:
     bool m_finished = true;
     // The count: matches starting in each block, and where counting in the block began
     // (after a match that ran on from the block before).
-    BackgroundScan m_count;
     std::vector<qsizetype> m_blockMatches;
     std::vector<qsizetype> m_blockFrom;
     qsizetype m_carry = 0; // the count's thread only
+    // Last, so that it is destroyed first: its thread writes to what is above.
+    BackgroundScan m_count;
 };

@@ -42,6 +42,7 @@ private:
     QString m_document;
     std::optional<MarkupSyntax> m_syntax;
     std::vector<MarkupState> m_checkpoints; // the state at k * checkpointSpacing
+    // After the checkpoints, so that it is destroyed first: its thread writes them.
     BackgroundScan m_scan;
     // States at the rows coloured lately, so that the next row goes on from there.
     std::map<qsizetype, MarkupState> m_recent;
