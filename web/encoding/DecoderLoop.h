@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <initializer_list>
 #include <utility>
 
@@ -163,23 +164,56 @@ inline void copyAscii(IoQueue &ioQueue, Output &output)
         *o++ = *p++;
 }
 
+// Every pair's character at once, worked out from the encoding's own codePointOfPair()
+// the first time it is needed: the fast path then reads one entry where the algorithm
+// does its pointer arithmetic and two index lookups. Pairs beyond the basic plane, or
+// that give two code points, or none, are 0 here and go the algorithm's way.
+template <typename Pair>
+const char16_t *pairTable()
+{
+    static const std::unique_ptr<char16_t[]> table = [] {
+        auto t = std::make_unique<char16_t[]>(128 * 192);
+        for (int lead = 0x80; lead <= 0xFF; ++lead) {
+            if (!Pair::isLead(lead))
+                continue;
+            for (int trail = 0x40; trail <= 0xFF; ++trail) {
+                const char32_t codePoint = Pair::codePointOfPair(lead, trail);
+                if (codePoint < 0xD800 || (codePoint >= 0xE000 && codePoint < 0x10000))
+                    t[(lead - 0x80) * 192 + (trail - 0x40)] = char16_t(codePoint);
+            }
+        }
+        return t;
+    }();
+    return table.get();
+}
+
 // The double-byte encodings' fast path: ASCII runs, and pairs that lie whole in the
 // piece and give a code point, by the handler's own isLead() and codePointOfPair().
 // Anything else (an error, a pair cut by the end of the piece) is left to handle().
 template <typename Handler>
 void decodeAsciiAndPairs(IoQueue &ioQueue, Output &output)
 {
+    const char16_t *const table = pairTable<Handler>();
     const unsigned char *&p = ioQueue.next();
     const unsigned char *const end = ioQueue.end();
+    char16_t *&o = output.next();
     while (true) {
         copyAscii(ioQueue, output);
-        if (end - p < 2 || !Handler::isLead(p[0]))
+        // A run of pairs, as text in these scripts mostly is.
+        while (end - p >= 2 && Handler::isLead(p[0])) {
+            const char16_t c = p[1] >= 0x40 ? table[(p[0] - 0x80) * 192 + (p[1] - 0x40)] : 0;
+            if (c != 0) {
+                *o++ = c;
+            } else {
+                const char32_t codePoint = Handler::codePointOfPair(p[0], p[1]);
+                if (codePoint == 0)
+                    return;
+                output.put(codePoint);
+            }
+            p += 2;
+        }
+        if (p == end || *p >= 0x80)
             return;
-        const char32_t codePoint = Handler::codePointOfPair(p[0], p[1]);
-        if (codePoint == 0)
-            return;
-        output.put(codePoint);
-        p += 2;
     }
 }
 
