@@ -105,51 +105,39 @@ void FindSession::step()
 qsizetype FindSession::searchSome(qsizetype budget)
 {
     const QStringView view(m_document);
-    const qsizetype size = view.size();
     const qsizetype length = m_search.length();
+    qsizetype at = -1;
+    qsizetype searched = 0;
+    bool reachedLimit = false;
     if (!m_backwards) {
         // Forwards: [position, end), then from the start round to the origin.
-        const qsizetype limit = m_wrapped ? m_origin : size;
+        const qsizetype limit = m_wrapped ? m_origin : view.size();
         const qsizetype to = std::min(limit, m_position + budget);
-        const qsizetype at = m_position < to ? m_search.findNext(view, m_position, to) : -1;
-        const qsizetype searched = std::max<qsizetype>(to - m_position, 1);
-        if (at >= 0) {
-            m_finished = true;
-            emit found(at, length, m_wrapped);
-            return searched;
-        }
+        if (m_position < to)
+            at = m_search.findNext(view, m_position, to);
+        searched = std::max<qsizetype>(to - m_position, 1);
         m_position = to;
-        if (m_position >= limit) {
-            if (m_wrapped) {
-                m_finished = true;
-                emit notFound();
-                return searched;
-            }
-            m_wrapped = true;
-            m_position = 0;
-        }
-        return searched;
+        reachedLimit = to >= limit;
+    } else {
+        // Backwards: matches that end at or before position, then from the end down.
+        const qsizetype limit = m_wrapped ? m_origin - length + 1 : 0;
+        const qsizetype to = m_position - length + 1;
+        const qsizetype from = std::max(limit, to - budget);
+        if (from < to)
+            at = m_search.findPrevious(view, from, to);
+        searched = std::max<qsizetype>(to - from, 1);
+        m_position = from + length - 1;
+        reachedLimit = from <= limit;
     }
-    // Backwards: matches that end at or before position, then from the end down.
-    const qsizetype limit = m_wrapped ? m_origin - length + 1 : 0;
-    const qsizetype to = m_position - length + 1;
-    const qsizetype from = std::max(limit, to - budget);
-    const qsizetype at = from < to ? m_search.findPrevious(view, from, to) : -1;
-    const qsizetype searched = std::max<qsizetype>(to - from, 1);
     if (at >= 0) {
         m_finished = true;
         emit found(at, length, m_wrapped);
-        return searched;
-    }
-    m_position = from + length - 1;
-    if (from <= limit) {
-        if (m_wrapped) {
-            m_finished = true;
-            emit notFound();
-            return searched;
-        }
+    } else if (reachedLimit && m_wrapped) {
+        m_finished = true;
+        emit notFound();
+    } else if (reachedLimit) {
         m_wrapped = true;
-        m_position = size;
+        m_position = m_backwards ? view.size() : 0;
     }
     return searched;
 }

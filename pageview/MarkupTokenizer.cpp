@@ -206,12 +206,12 @@ private:
             setRole(MarkupRole::Text);
             m_pos = m_size;
             return;
-        case ScriptDataEscaped: return scriptDataEscaped();
-        case ScriptDataEscapedDash: return scriptDataEscapedDash();
-        case ScriptDataEscapedDashDash: return scriptDataEscapedDashDash();
-        case ScriptDataDoubleEscaped: return scriptDataDoubleEscaped();
-        case ScriptDataDoubleEscapedDash: return scriptDataDoubleEscapedDash();
-        case ScriptDataDoubleEscapedDashDash: return scriptDataDoubleEscapedDashDash();
+        case ScriptDataEscaped: return escapedText(escaped);
+        case ScriptDataEscapedDash: return escapedDash(escaped);
+        case ScriptDataEscapedDashDash: return escapedDashDash(escaped);
+        case ScriptDataDoubleEscaped: return escapedText(doubleEscaped);
+        case ScriptDataDoubleEscapedDash: return escapedDash(doubleEscaped);
+        case ScriptDataDoubleEscapedDashDash: return escapedDashDash(doubleEscaped);
         case TagName:
         case BeforeAttributeName:
         case AttributeName:
@@ -511,47 +511,6 @@ private:
         return false;
     }
 
-    void scriptDataEscaped()
-    {
-        setRole(MarkupRole::Text);
-        while (true) {
-            m_pos = std::min(m_lessThan.from(m_view, m_pos), m_dash.from(m_view, m_pos));
-            if (m_pos == m_size)
-                return;
-            if (m_text[m_pos] == '-') {
-                ++m_pos;
-                setState(ScriptDataEscapedDash);
-                return;
-            }
-            if (scriptDataEscapedLessThan())
-                return;
-            ++m_pos;
-        }
-    }
-
-    void scriptDataEscapedDash()
-    {
-        setRole(MarkupRole::Text);
-        const char16_t c = m_text[m_pos];
-        if (c == '<' && scriptDataEscapedLessThan())
-            return;
-        ++m_pos;
-        setState(c == '-' ? ScriptDataEscapedDashDash : ScriptDataEscaped);
-    }
-
-    void scriptDataEscapedDashDash()
-    {
-        setRole(MarkupRole::Text);
-        const char16_t c = m_text[m_pos];
-        if (c == '<' && scriptDataEscapedLessThan())
-            return;
-        ++m_pos;
-        if (c == '>')
-            setState(ScriptData);
-        else if (c != '-')
-            setState(ScriptDataEscaped);
-    }
-
     // At '<' in a double-escaped script: "</script" goes back to the escaped state.
     bool scriptDataDoubleEscapedLessThan()
     {
@@ -563,7 +522,23 @@ private:
         return false;
     }
 
-    void scriptDataDoubleEscaped()
+    // The escaped and the double-escaped parts of a script each have a text, a "-" and
+    // a "--" state; the two differ only in the states they go to and in what a '<' may
+    // start there.
+    struct EscapedPart
+    {
+        State text;
+        State dash;
+        State dashDash;
+        bool (MarkupTokenizer::*lessThan)();
+    };
+    static constexpr EscapedPart escaped{ScriptDataEscaped, ScriptDataEscapedDash, ScriptDataEscapedDashDash,
+                                         &MarkupTokenizer::scriptDataEscapedLessThan};
+    static constexpr EscapedPart doubleEscaped{ScriptDataDoubleEscaped, ScriptDataDoubleEscapedDash,
+                                               ScriptDataDoubleEscapedDashDash,
+                                               &MarkupTokenizer::scriptDataDoubleEscapedLessThan};
+
+    void escapedText(const EscapedPart &part)
     {
         setRole(MarkupRole::Text);
         while (true) {
@@ -572,36 +547,36 @@ private:
                 return;
             if (m_text[m_pos] == '-') {
                 ++m_pos;
-                setState(ScriptDataDoubleEscapedDash);
+                setState(part.dash);
                 return;
             }
-            if (scriptDataDoubleEscapedLessThan())
+            if ((this->*part.lessThan)())
                 return;
             ++m_pos;
         }
     }
 
-    void scriptDataDoubleEscapedDash()
+    void escapedDash(const EscapedPart &part)
     {
         setRole(MarkupRole::Text);
         const char16_t c = m_text[m_pos];
-        if (c == '<' && scriptDataDoubleEscapedLessThan())
+        if (c == '<' && (this->*part.lessThan)())
             return;
         ++m_pos;
-        setState(c == '-' ? ScriptDataDoubleEscapedDashDash : ScriptDataDoubleEscaped);
+        setState(c == '-' ? part.dashDash : part.text);
     }
 
-    void scriptDataDoubleEscapedDashDash()
+    void escapedDashDash(const EscapedPart &part)
     {
         setRole(MarkupRole::Text);
         const char16_t c = m_text[m_pos];
-        if (c == '<' && scriptDataDoubleEscapedLessThan())
+        if (c == '<' && (this->*part.lessThan)())
             return;
         ++m_pos;
         if (c == '>')
             setState(ScriptData);
         else if (c != '-')
-            setState(ScriptDataDoubleEscaped);
+            setState(part.text);
     }
 
     // --- Tags ----------------------------------------------------------------------

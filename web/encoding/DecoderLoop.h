@@ -217,6 +217,18 @@ void decodeAsciiAndPairs(IoQueue &ioQueue, Output &output)
     }
 }
 
+// What a lead byte and its trail decode to: the pair's code point (0 when the pair is
+// no pointer into the index), or an error. An ASCII byte that ends a broken pair is
+// read again, not swallowed.
+inline char32_t pairOrError(char32_t codePoint, int trail, IoQueue &ioQueue)
+{
+    if (codePoint != 0)
+        return codePoint;
+    if (isAscii(trail))
+        ioQueue.restore(trail);
+    return error;
+}
+
 // The shape that Big5, EUC-KR and Shift_JIS share: ASCII bytes, and a lead byte whose
 // pair with the next byte is a pointer into the encoding's index. Pair is the
 // encoding: isLead(), codePointOfPair(), and singleByte() for what a byte that is
@@ -242,12 +254,7 @@ public:
         if (m_lead != 0x00) {
             const int lead = m_lead;
             m_lead = 0x00;
-            if (const char32_t codePoint = Pair::codePointOfPair(lead, byte))
-                return codePoint;
-            // An ASCII byte that ends a broken pair is read again, not swallowed.
-            if (isAscii(byte))
-                ioQueue.restore(byte);
-            return error;
+            return pairOrError(Pair::codePointOfPair(lead, byte), byte, ioQueue);
         }
         if (isAscii(byte))
             return char32_t(byte);

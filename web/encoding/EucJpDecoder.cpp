@@ -43,11 +43,7 @@ public:
             m_lead = 0x00;
             const char32_t codePoint = m_jis0212 ? codePointIn(Index::jis0212, lead, byte) : codePointIn(Index::jis0208, lead, byte);
             m_jis0212 = false;
-            if (codePoint != 0)
-                return codePoint;
-            if (isAscii(byte))
-                ioQueue.restore(byte);
-            return error;
+            return pairOrError(codePoint, byte, ioQueue);
         }
         if (isAscii(byte))
             return char32_t(byte);

@@ -84,11 +84,7 @@ public:
             }
             const int lead = m_first;
             m_first = 0x00;
-            if (const char32_t codePoint = codePointOfPair(lead, byte))
-                return codePoint;
-            if (isAscii(byte))
-                ioQueue.restore(byte);
-            return error;
+            return pairOrError(codePointOfPair(lead, byte), byte, ioQueue);
         }
         if (isAscii(byte))
             return char32_t(byte);
