@@ -886,14 +886,21 @@ private:
         setState(Comment);
     }
 
-    void comment()
+    // Colours in role up to the next of what finder looks for, and goes past it into
+    // next; with none ahead, to the end of the text.
+    void throughNext(NextOf &finder, MarkupRole role, State next)
     {
-        setRole(MarkupRole::Comment);
-        m_pos = m_dash.from(m_view, m_pos);
+        setRole(role);
+        m_pos = finder.from(m_view, m_pos);
         if (m_pos < m_size) {
             ++m_pos;
-            setState(CommentEndDash);
+            setState(next);
         }
+    }
+
+    void comment()
+    {
+        throughNext(m_dash, MarkupRole::Comment, CommentEndDash);
     }
 
     void commentEndDash()
@@ -942,12 +949,7 @@ private:
     // Bogus comments (and what HTML reads as them) end at the first '>'.
     void untilGreaterThan(MarkupRole role)
     {
-        setRole(role);
-        m_pos = m_greaterThan.from(m_view, m_pos);
-        if (m_pos < m_size) {
-            ++m_pos;
-            setState(Data);
-        }
+        throughNext(m_greaterThan, role, Data);
     }
 
     void doctype()
@@ -969,22 +971,12 @@ private:
 
     void doctypeInternalSubset()
     {
-        setRole(MarkupRole::Doctype);
-        m_pos = m_closingBracket.from(m_view, m_pos);
-        if (m_pos < m_size) {
-            ++m_pos;
-            setState(Doctype);
-        }
+        throughNext(m_closingBracket, MarkupRole::Doctype, Doctype);
     }
 
     void cdataSection()
     {
-        setRole(MarkupRole::CData);
-        m_pos = m_closingBracket.from(m_view, m_pos);
-        if (m_pos < m_size) {
-            ++m_pos;
-            setState(CDataSectionBracket);
-        }
+        throughNext(m_closingBracket, MarkupRole::CData, CDataSectionBracket);
     }
 
     void cdataSectionBracket()
@@ -1016,12 +1008,7 @@ private:
     {
         if (!isXml())
             return untilGreaterThan(MarkupRole::ProcessingInstruction);
-        setRole(MarkupRole::ProcessingInstruction);
-        m_pos = m_questionMark.from(m_view, m_pos);
-        if (m_pos < m_size) {
-            ++m_pos;
-            setState(ProcessingInstructionQuestionMark);
-        }
+        throughNext(m_questionMark, MarkupRole::ProcessingInstruction, ProcessingInstructionQuestionMark);
     }
 
     void processingInstructionQuestionMark()
