@@ -13,90 +13,242 @@ namespace Encoding {
 
 namespace {
 
+// The prescan's "get an attribute" answers one of three ways; running out of bytes is
+// the third, and it ends the whole prescan: the rest of the tag could say anything.
+enum class GotAttribute { Attribute, None, OutOfBytes };
+
 struct Attribute
 {
     QByteArray name;
     QByteArray value;
 };
 
-// The prescan's "get an attribute": false when the tag ends.
-bool getAttribute(QByteArrayView data, qsizetype &pos, Attribute &attr)
+// "charset" in the prescan: null until an attribute sets it, failure when the label
+// is unknown. Kept apart, because a charset attribute naming an unknown label still
+// takes the place that a content attribute's charset would have had.
+struct Charset
 {
-    const qsizetype end = data.size();
-    attr = {};
-    while (pos < end && (Ascii::isWhitespace(data[pos]) || data[pos] == '/'))
-        ++pos;
-    if (pos >= end || data[pos] == '>')
+    enum class State { Null, Failure, Encoding } state = State::Null;
+    QByteArray encoding;
+};
+
+class Prescan
+{
+public:
+    explicit Prescan(QByteArrayView input) : input(input) {}
+
+    QByteArray run();
+
+private:
+    enum class Step { NextByte, Return, OutOfBytes };
+    Step meta(QByteArray &result);
+
+    bool atEnd() const { return position >= input.size(); }
+    char byte() const { return input[position]; }
+    bool startsWith(QByteArrayView bytes) const { return input.sliced(position).startsWith(bytes); }
+    bool advanceTo(QByteArrayView bytes, qsizetype from);
+    GotAttribute getAnAttribute(Attribute &attribute);
+
+    QByteArrayView input;
+    qsizetype position = 0;
+};
+
+constexpr bool isAsciiUpper(char c)
+{
+    return c >= 'A' && c <= 'Z';
+}
+
+// Points position at the first occurrence of bytes at or after from; false when there
+// is none, which ends the prescan.
+bool Prescan::advanceTo(QByteArrayView bytes, qsizetype from)
+{
+    const qsizetype found = input.indexOf(bytes, from);
+    if (found < 0)
         return false;
-
-    while (pos < end) {
-        const char c = data[pos];
-        if (c == '=' && !attr.name.isEmpty()) {
-            ++pos;
-            goto value;
-        }
-        if (Ascii::isWhitespace(c))
-            break;
-        if (c == '/' || c == '>')
-            return true;
-        attr.name.append(Ascii::toLower(c));
-        ++pos;
-    }
-    while (pos < end && Ascii::isWhitespace(data[pos]))
-        ++pos;
-    if (pos >= end || data[pos] != '=')
-        return true;
-    ++pos;
-
-value:
-    while (pos < end && Ascii::isWhitespace(data[pos]))
-        ++pos;
-    if (pos >= end)
-        return true;
-    if (data[pos] == '"' || data[pos] == '\'') {
-        const char quote = data[pos++];
-        while (pos < end && data[pos] != quote)
-            attr.value.append(Ascii::toLower(data[pos++]));
-        ++pos;
-        return true;
-    }
-    if (data[pos] == '>')
-        return true;
-    while (pos < end && !Ascii::isWhitespace(data[pos]) && data[pos] != '>')
-        attr.value.append(Ascii::toLower(data[pos++]));
+    position = found + bytes.size() - 1;
     return true;
 }
 
-// The charset named inside a meta content attribute, such as "text/html; charset=x".
-QByteArray charsetFromMetaContent(QByteArrayView content)
+GotAttribute Prescan::getAnAttribute(Attribute &attribute)
 {
-    qsizetype pos = 0;
+    attribute = {};
+    // 1. Skip whitespace and slashes.
+    while (!atEnd() && (Ascii::isWhitespace(byte()) || byte() == '/'))
+        ++position;
+    if (atEnd())
+        return GotAttribute::OutOfBytes;
+    // 2. A '>' ends the tag: there is no attribute.
+    if (byte() == '>')
+        return GotAttribute::None;
+    // 3.-5. The attribute's name, lowered, up to '=', whitespace, '/' or '>'.
+    bool spaces = false;
     while (true) {
-        pos = QByteArrayView(content).indexOf("charset", pos);
-        if (pos < 0)
-            return {};
-        pos += 7;
-        while (pos < content.size() && Ascii::isWhitespace(content[pos]))
-            ++pos;
-        if (pos < content.size() && content[pos] == '=')
+        if (atEnd())
+            return GotAttribute::OutOfBytes;
+        const char b = byte();
+        if (b == '=' && !attribute.name.isEmpty()) {
+            ++position;
             break;
+        }
+        if (Ascii::isWhitespace(b)) {
+            spaces = true;
+            break;
+        }
+        if (b == '/' || b == '>')
+            return GotAttribute::Attribute;
+        attribute.name.append(Ascii::toLower(b));
+        ++position;
     }
-    ++pos;
-    while (pos < content.size() && Ascii::isWhitespace(content[pos]))
-        ++pos;
-    if (pos >= content.size())
-        return {};
-    if (content[pos] == '"' || content[pos] == '\'') {
-        const char quote = content[pos];
-        const qsizetype close = content.indexOf(quote, pos + 1);
-        if (close < 0)
-            return {};
-        return content.sliced(pos + 1, close - pos - 1).toByteArray();
+    if (spaces) {
+        // 6.-8. Spaces: whitespace, then an '=' or an attribute without a value.
+        while (!atEnd() && Ascii::isWhitespace(byte()))
+            ++position;
+        if (atEnd())
+            return GotAttribute::OutOfBytes;
+        if (byte() != '=')
+            return GotAttribute::Attribute;
+        ++position;
     }
-    qsizetype stop = pos;
-    while (stop < content.size() && !Ascii::isWhitespace(content[stop]) && content[stop] != ';')
-        ++stop;
-    return content.sliced(pos, stop - pos).toByteArray();
+    // 9. Value: skip whitespace.
+    while (!atEnd() && Ascii::isWhitespace(byte()))
+        ++position;
+    if (atEnd())
+        return GotAttribute::OutOfBytes;
+    // 10. A quoted value runs to the same quote; '>' means an empty value.
+    const char b = byte();
+    if (b == '"' || b == '\'') {
+        while (true) {
+            ++position;
+            if (atEnd())
+                return GotAttribute::OutOfBytes;
+            if (byte() == b) {
+                ++position;
+                return GotAttribute::Attribute;
+            }
+            attribute.value.append(Ascii::toLower(byte()));
+        }
+    }
+    if (b == '>')
+        return GotAttribute::Attribute;
+    attribute.value.append(Ascii::toLower(b));
+    ++position;
+    // 11.-12. An unquoted value runs to whitespace or '>'.
+    while (true) {
+        if (atEnd())
+            return GotAttribute::OutOfBytes;
+        const char c = byte();
+        if (Ascii::isWhitespace(c) || c == '>')
+            return GotAttribute::Attribute;
+        attribute.value.append(Ascii::toLower(c));
+        ++position;
+    }
+}
+
+// "Getting an encoding" for the prescan: an unknown label is failure.
+Charset getAnEncoding(QByteArrayView label)
+{
+    QByteArray name = nameForLabel(label);
+    if (name.isEmpty())
+        return {Charset::State::Failure, {}};
+    return {Charset::State::Encoding, name};
+}
+
+// The <meta> branch, with position at the whitespace or '/' after "<meta".
+Prescan::Step Prescan::meta(QByteArray &result)
+{
+    QList<QByteArray> attributeList;
+    bool gotPragma = false;
+    std::optional<bool> needPragma;
+    Charset charset;
+    Attribute attribute;
+    // Attributes.
+    while (true) {
+        const GotAttribute got = getAnAttribute(attribute);
+        if (got == GotAttribute::OutOfBytes)
+            return Step::OutOfBytes;
+        if (got == GotAttribute::None)
+            break;
+        if (attributeList.contains(attribute.name))
+            continue;
+        attributeList.append(attribute.name);
+        if (attribute.name == "http-equiv") {
+            if (attribute.value == "content-type")
+                gotPragma = true;
+        } else if (attribute.name == "content") {
+            const QByteArray extracted = extractEncodingFromMetaContent(attribute.value);
+            if (!extracted.isEmpty() && charset.state == Charset::State::Null) {
+                charset = {Charset::State::Encoding, extracted};
+                needPragma = true;
+            }
+        } else if (attribute.name == "charset") {
+            charset = getAnEncoding(attribute.value);
+            needPragma = false;
+        }
+    }
+    // Processing.
+    if (!needPragma)
+        return Step::NextByte;
+    if (*needPragma && !gotPragma)
+        return Step::NextByte;
+    if (charset.state == Charset::State::Failure)
+        return Step::NextByte;
+    // need pragma is only set together with charset, so charset is an encoding here.
+    result = charset.encoding;
+    if (result == "UTF-16LE" || result == "UTF-16BE")
+        result = "UTF-8";
+    if (result == "x-user-defined")
+        result = "windows-1252";
+    return Step::Return;
+}
+
+QByteArray Prescan::run()
+{
+    // Prescan for UTF-16 XML declarations.
+    if (input.startsWith(QByteArrayView("<\0?\0x\0", 6)))
+        return "UTF-16LE";
+    if (input.startsWith(QByteArrayView("\0<\0?\0x", 6)))
+        return "UTF-16BE";
+
+    // Loop. Every branch leaves position on the last byte it read; "next byte" moves
+    // past it.
+    for (; !atEnd(); ++position) {
+        if (startsWith("<!--")) {
+            // The '>' of the first "-->" after the '<'; its dashes may be those of "<!--".
+            if (!advanceTo("-->", position + 2))
+                return {};
+        } else if (Ascii::matchesAt(input, position, "<meta") && position + 5 < input.size()
+                   && (Ascii::isWhitespace(input[position + 5]) || input[position + 5] == '/')) {
+            position += 5;
+            QByteArray result;
+            switch (meta(result)) {
+            case Step::Return:
+                return result;
+            case Step::OutOfBytes:
+                return {};
+            case Step::NextByte:
+                break;
+            }
+        } else if (byte() == '<'
+                   && ((position + 1 < input.size() && Ascii::isAlpha(input[position + 1]))
+                       || (position + 2 < input.size() && input[position + 1] == '/' && Ascii::isAlpha(input[position + 2])))) {
+            // Another tag: to the end of its name, then past its attributes.
+            while (!atEnd() && !Ascii::isWhitespace(byte()) && byte() != '>')
+                ++position;
+            if (atEnd())
+                return {};
+            Attribute attribute;
+            GotAttribute got;
+            while ((got = getAnAttribute(attribute)) == GotAttribute::Attribute) {
+            }
+            if (got == GotAttribute::OutOfBytes)
+                return {};
+        } else if (startsWith("<!") || startsWith("</") || startsWith("<?")) {
+            if (!advanceTo(">", position + 1))
+                return {};
+        }
+        // Any other byte: nothing to do with it.
+    }
+    return {};
 }
 
 enum class Kind { Html, Xml, Other };
@@ -128,80 +280,44 @@ QByteArray charsetParameter(QByteArrayView contentType)
     return mimeType ? mimeType->parameter("charset").value_or(QByteArray()) : QByteArray();
 }
 
+QByteArray extractEncodingFromMetaContent(QByteArrayView s)
+{
+    qsizetype position = 0;
+    while (true) {
+        // Loop: the next "charset", in any case.
+        while (position + 7 <= s.size() && !Ascii::matchesAt(s, position, "charset"))
+            ++position;
+        if (position + 7 > s.size())
+            return {};
+        position += 7;
+        while (position < s.size() && Ascii::isWhitespace(s[position]))
+            ++position;
+        if (position < s.size() && s[position] == '=')
+            break;
+        // Not followed by '=': look again from here.
+    }
+    ++position;
+    while (position < s.size() && Ascii::isWhitespace(s[position]))
+        ++position;
+    if (position >= s.size())
+        return {};
+    const char next = s[position];
+    if (next == '"' || next == '\'') {
+        const qsizetype close = s.indexOf(next, position + 1);
+        // An unmatched quote gives nothing.
+        if (close < 0)
+            return {};
+        return nameForLabel(s.sliced(position + 1, close - position - 1));
+    }
+    qsizetype stop = position;
+    while (stop < s.size() && !Ascii::isWhitespace(s[stop]) && s[stop] != ';')
+        ++stop;
+    return nameForLabel(s.sliced(position, stop - position));
+}
+
 QByteArray prescanMeta(QByteArrayView data)
 {
-    data = data.first(std::min<qsizetype>(data.size(), 1024));
-    const qsizetype end = data.size();
-    qsizetype pos = 0;
-    while (pos < end) {
-        if (Ascii::matchesAt(data, pos, "<!--")) {
-            const qsizetype close = data.indexOf("-->", pos + 2);
-            if (close < 0)
-                return {};
-            pos = close + 3;
-            continue;
-        }
-        if (Ascii::matchesAt(data, pos, "<meta") && pos + 5 < end
-            && (Ascii::isWhitespace(data[pos + 5]) || data[pos + 5] == '/')) {
-            pos += 5;
-            QList<QByteArray> seen;
-            bool gotPragma = false;
-            int needPragma = -1; // -1 unknown, 0 no, 1 yes
-            QByteArray charset;
-            Attribute attr;
-            while (getAttribute(data, pos, attr)) {
-                if (seen.contains(attr.name))
-                    continue;
-                seen.append(attr.name);
-                if (attr.name == "http-equiv") {
-                    if (attr.value == "content-type")
-                        gotPragma = true;
-                } else if (attr.name == "content") {
-                    if (charset.isEmpty()) {
-                        const QByteArray found = charsetFromMetaContent(attr.value);
-                        if (!found.isEmpty()) {
-                            charset = nameForLabel(found);
-                            needPragma = 1;
-                        }
-                    }
-                } else if (attr.name == "charset") {
-                    charset = nameForLabel(attr.value);
-                    needPragma = 0;
-                }
-            }
-            if (needPragma == -1 || (needPragma == 1 && !gotPragma) || charset.isEmpty())
-                continue;
-            if (charset == "UTF-16LE" || charset == "UTF-16BE")
-                return "UTF-8";
-            if (charset == "x-user-defined")
-                return "windows-1252";
-            return charset;
-        }
-        if (data[pos] == '<' && pos + 1 < end) {
-            const char next = data[pos + 1];
-            const bool letter = (Ascii::toLower(next) >= 'a' && Ascii::toLower(next) <= 'z');
-            const bool closing = next == '/' && pos + 2 < end && Ascii::toLower(data[pos + 2]) >= 'a' && Ascii::toLower(data[pos + 2]) <= 'z';
-            if (letter || closing) {
-                pos += closing ? 2 : 1;
-                while (pos < end && !Ascii::isWhitespace(data[pos]) && data[pos] != '>')
-                    ++pos;
-                Attribute attr;
-                while (getAttribute(data, pos, attr)) {
-                }
-                ++pos;
-                continue;
-            }
-            if (next == '!' || next == '/' || next == '?') {
-                const qsizetype close = data.indexOf('>', pos + 1);
-                if (close < 0)
-                    return {};
-                pos = close + 1;
-                continue;
-            }
-        }
-        ++pos;
-    }
-    return {};
+    return Prescan(data.first(std::min<qsizetype>(data.size(), 1024))).run();
 }
 
 QByteArray xmlDeclaration(QByteArrayView head)
@@ -251,8 +367,11 @@ Sniffed sniff(QByteArrayView body, QByteArrayView contentType)
 
     const Kind kind = kindOf(contentType);
     if (kind == Kind::Html) {
-        if (QByteArray meta = prescanMeta(body); !meta.isEmpty())
-            return {meta, 0, EncodingSource::Meta};
+        if (QByteArray meta = prescanMeta(body); !meta.isEmpty()) {
+            // A <meta> never gives UTF-16; only the first bytes of an XML declaration do.
+            const bool utf16 = meta == "UTF-16LE" || meta == "UTF-16BE";
+            return {meta, 0, utf16 ? EncodingSource::XmlDeclaration : EncodingSource::Meta};
+        }
     }
     if (kind == Kind::Html || kind == Kind::Xml) {
         if (QByteArray declared = xmlDeclaration(body); !declared.isEmpty())

@@ -10,8 +10,14 @@ namespace Encoding {
 // The charset parameter of a Content-Type value, unquoted; empty when there is none.
 QByteArray charsetParameter(QByteArrayView contentType);
 
-// The encoding that <meta> in the first 1024 bytes declares, or empty.
+// The encoding that the prescan of the first 1024 bytes finds (a <meta>, or the first
+// bytes of a UTF-16 XML declaration), or empty. A tag that those bytes cut off before
+// its '>' declares nothing.
 QByteArray prescanMeta(QByteArrayView head);
+
+// The encoding named by "charset=" in a <meta> content attribute ("text/html;
+// charset=x"), or empty for none or an unknown label.
+QByteArray extractEncodingFromMetaContent(QByteArrayView content);
 
 // The encoding an XML declaration at the very start declares, or empty.
 QByteArray xmlDeclaration(QByteArrayView head);
