@@ -136,6 +136,9 @@ void TestUrl::checkEntry()
     }
     QVERIFY2(result.url, qPrintable(result.failure));
     QCOMPARE(result.url->href(), expected.value(u"href").toString());
+    QCOMPARE(result.url->scheme + u':', expected.value(u"protocol").toString());
+    QCOMPARE(result.url->username, expected.value(u"username").toString());
+    QCOMPARE(result.url->password, expected.value(u"password").toString());
     QCOMPARE(result.url->host.value_or(QString()), expected.value(u"hostname").toString());
     QCOMPARE(result.url->port ? QString::number(*result.url->port) : QString(), expected.value(u"port").toString());
     QCOMPARE(pathname(*result.url), expected.value(u"pathname").toString());
