@@ -124,6 +124,11 @@ private:
 
     void consumeComment(Token &token);
     void consumeWhitespace();
+    void consumeDigits()
+    {
+        while (position < input.size() && isDigit(input[position].unicode()))
+            ++position;
+    }
     void consumeNumericToken(Token &token);
     std::pair<bool, qsizetype> consumeNumber();
     void consumeIdentLikeToken(Token &token);
@@ -185,8 +190,12 @@ void Consumer::consumeComment(Token &token)
 
 void Consumer::consumeWhitespace()
 {
-    while (isWhitespace(next()))
-        consume();
+    while (position < input.size()) {
+        const char16_t u = input[position].unicode();
+        if (u != ' ' && u != '\t' && u != '\n' && u != '\r' && u != '\f')
+            return;
+        ++position;
+    }
 }
 
 void Consumer::consumeToken(Token &token, bool unicodeRangesAllowed)
@@ -352,14 +361,12 @@ std::pair<bool, qsizetype> Consumer::consumeNumber()
     bool integer = true;
     if (next() == '+' || next() == '-')
         consume();
-    while (isDigit(next()))
-        consume();
+    consumeDigits();
     if (next() == '.' && isDigit(next(2))) {
         consume();
         consume();
         integer = false;
-        while (isDigit(next()))
-            consume();
+        consumeDigits();
     }
     if ((next() == 'E' || next() == 'e')
         && (isDigit(next(2)) || ((next(2) == '+' || next(2) == '-') && isDigit(next(3))))) {
@@ -368,8 +375,7 @@ std::pair<bool, qsizetype> Consumer::consumeNumber()
             consume();
         consume();
         integer = false;
-        while (isDigit(next()))
-            consume();
+        consumeDigits();
     }
     return {integer, position};
 }
@@ -576,6 +582,15 @@ char32_t Consumer::consumeEscapedCodePoint()
 void Consumer::consumeIdentSequence(QString *result)
 {
     while (true) {
+        // Most names are plain ASCII: those stretches need no preprocessing.
+        if (!result) {
+            while (position < input.size()) {
+                const char16_t u = input[position].unicode();
+                if (!(u < 0x80 && u != 0 && isIdent(u)))
+                    break;
+                ++position;
+            }
+        }
         const char32_t c = next();
         if (isIdent(c)) {
             consume();
