@@ -124,6 +124,13 @@ def seeds(target):
             if text:
                 yield b'\x0a\x00' + text
                 yield b'\x27\x00' + text + b'\r\n' + text
+    elif target == 'csstokenizer':
+        # The first byte: a stylesheet or a style attribute, and the checkpoint to resume from.
+        for row in test_rows('tst_csstokenizer.cpp'):
+            if row and row[0]:
+                yield b'\x00' + row[0]
+                yield b'\x15' + row[0]
+                yield b'\x02' + row[0].decode('utf-8', 'surrogatepass').encode('utf-16-le', 'surrogatepass')
     else:
         sys.exit('unknown fuzz target: ' + target)
 
