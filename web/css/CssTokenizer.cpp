@@ -35,8 +35,8 @@ constexpr bool isLetter(char32_t c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// Non-ASCII code points are all ident code points, as browsers read them; U+FFFD (from
-// NUL and lone surrogates) and EOF's marker are kept apart by the caller.
+// Every non-ASCII code point starts a name, as browsers read names; U+FFFD (what NUL
+// and lone surrogates read as) among them. EndOfFile is not a code point.
 constexpr bool isIdentStart(char32_t c)
 {
     return isLetter(c) || (c >= 0x80 && c != EndOfFile) || c == '_';

@@ -53,11 +53,6 @@ private:
     qsizetype position = 0;
 };
 
-constexpr bool isAsciiUpper(char c)
-{
-    return c >= 'A' && c <= 'Z';
-}
-
 // Points position at the first occurrence of bytes at or after from; false when there
 // is none, which ends the prescan.
 bool Prescan::advanceTo(QByteArrayView bytes, qsizetype from)
