@@ -461,6 +461,17 @@ void Consumer::consumeUrlToken(Token &token)
     QString &value = token.value;
     consumeWhitespace();
     while (true) {
+        // Plain stretches (a long data: address is mostly one) are copied whole.
+        qsizetype run = position;
+        while (run < input.size()) {
+            const char16_t u = input[run].unicode();
+            if (u <= 0x20 || u == ')' || u == '"' || u == '\'' || u == '(' || u == '\\' || u == 0x7F || QChar::isSurrogate(u))
+                break;
+            ++run;
+        }
+        value.append(input.sliced(position, run - position));
+        position = run;
+
         const char32_t c = consume();
         if (c == ')')
             return;
