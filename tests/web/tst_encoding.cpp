@@ -147,6 +147,11 @@ void TestEncoding::sourceOfTheEncoding_data()
     QTest::newRow("header") << QByteArray("x") << QByteArray("text/html; charset=koi8-r") << QByteArray("KOI8-R") << EncodingSource::ContentType;
     QTest::newRow("meta") << QByteArray("<meta charset=koi8-r>") << QByteArray("text/html") << QByteArray("KOI8-R") << EncodingSource::Meta;
     QTest::newRow("XML declaration") << QByteArray("<?xml version='1.0' encoding='koi8-r'?>") << QByteArray("application/xml") << QByteArray("KOI8-R") << EncodingSource::XmlDeclaration;
+    QTest::newRow("a meta whose charset is unknown declares nothing")
+        << QByteArray("<meta charset=bogus http-equiv=content-type content=\"text/html; charset=koi8-r\">caf\xC3\xA9") << QByteArray("text/html")
+        << QByteArray("UTF-8") << EncodingSource::ValidUtf8;
+    QTest::newRow("a meta cut off by the end declares nothing")
+        << QByteArray("caf\xE9<meta charset=utf-8") << QByteArray("text/html") << QByteArray("windows-1252") << EncodingSource::Fallback;
     QTest::newRow("valid UTF-8") << QByteArray("caf\xC3\xA9") << QByteArray("text/html") << QByteArray("UTF-8") << EncodingSource::ValidUtf8;
     QTest::newRow("fallback") << QByteArray("caf\xE9") << QByteArray("text/html") << QByteArray("windows-1252") << EncodingSource::Fallback;
 }
