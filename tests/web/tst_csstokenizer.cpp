@@ -336,6 +336,9 @@ void TestCssTokenizer::roles_data()
     QTest::newRow("a block inside a value is the value's")
         << QStringLiteral("a{--x:{a;b};c:d}") << false
         << QStringLiteral("a:S {:O --x:P ::O {:V a:V ;:V b:V }:V ;:O c:P ::O d:V }:O");
+    QTest::newRow("a nested rule read first as a declaration: its block still holds declarations")
+        << QStringLiteral("a{b:hover{c:d}e:f}") << false
+        << QStringLiteral("a:S {:O b:P ::O hover:V {:O c:P ::O d:V }:O e:P ::O f:V }:O");
     QTest::newRow("a semicolon inside a function is the value's")
         << QStringLiteral("a{b:f(;)c;d:e}") << false
         << QStringLiteral("a:S {:O b:P ::O f(:V ;:V ):V c:V ;:O d:P ::O e:V }:O");

@@ -26,6 +26,7 @@ enum Flag : quint8 {
     ImportPrelude = 0x04, // right after @import: its first string is a link
     AfterUrlFunction = 0x08, // right after url( with a quote ahead: the string is a link
     UnicodeRangeValue = 0x10, // the value of unicode-range: U+0-7F is one token
+    CustomProperty = 0x20, // the declaration's name starts with "--": its value may hold {}
 };
 
 constexpr int TrackedBlocks = 64;
@@ -208,8 +209,11 @@ bool TokenStream::next(Token &token)
         }
         if (type == TokenType::Ident && blockHoldsDeclarations() && colonFollows(m_position)) {
             s.m_place = AfterPropertyName;
-            if (nameMatches(m_text.sliced(token.start, token.length), QLatin1StringView("unicode-range")))
+            const QStringView name = m_text.sliced(token.start, token.length);
+            if (nameMatches(name, QLatin1StringView("unicode-range")))
                 s.m_flags |= UnicodeRangeValue;
+            if (name.startsWith(u"--"))
+                s.m_flags |= CustomProperty;
             token.role = Role::Property;
             return true;
         }
@@ -265,6 +269,11 @@ bool TokenStream::next(Token &token)
                 closeBlock();
             s.m_place = ItemStart;
             s.m_flags &= TopDeclarations;
+            token.role = Role::Other;
+        } else if (s.m_nesting == 0 && type == TokenType::OpenCurly && !(s.m_flags & CustomProperty)) {
+            // Only a custom property's value holds a block: "a:hover{...}" was a nested
+            // rule all along, and what is inside its block reads as declarations.
+            openBlock(true);
             token.role = Role::Other;
         } else {
             followNesting(type);

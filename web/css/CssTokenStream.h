@@ -36,6 +36,10 @@ private:
 // first), giving each its role. Taking position() and state() after any token gives
 // a checkpoint from which the same tokens follow as when reading on.
 //
+// In a block of declarations, an ident followed by a colon is read as a property name:
+// a nested rule written "a:hover{...}" colours as a declaration up to its '{', and its
+// block as the rule's. Telling them apart sooner would mean reading ahead to the '{'.
+//
 // Links: a Url token, the String of url("...") and the String right after @import carry
 // the Link flag, their value being the address as written, escapes read.
 class TokenStream
