@@ -276,7 +276,7 @@ qsizetype CaretNavigator::previousWord(qsizetype offset) const
 
 // ---- Keys
 
-CaretNavigator::Position CaretNavigator::vertical(qsizetype rows, bool extend, bool toDocumentEnds)
+std::optional<CaretNavigator::Position> CaretNavigator::vertical(qsizetype rows, bool extend, bool toDocumentEnds)
 {
     Row row = rowOf(m_caret);
     if (m_preferredX < 0)
@@ -293,9 +293,9 @@ CaretNavigator::Position CaretNavigator::vertical(qsizetype rows, bool extend, b
     // last to its end; without Shift the caret stays, as in Qt's text controls.
     if (toDocumentEnds && extend) {
         m_preferredX = -1;
-        return {rows > 0 ? m_document.size() : 0, Affinity::Downstream};
+        return Position{rows > 0 ? m_document.size() : 0, Affinity::Downstream};
     }
-    return m_caret;
+    return std::nullopt;
 }
 
 void CaretNavigator::move(Move move, bool extend)
@@ -331,17 +331,18 @@ void CaretNavigator::move(Move move, bool extend)
         target = rowEnd(rowOf(m_caret));
         break;
     case Move::PreviousRow:
-        target = vertical(-1, extend, true);
-        break;
     case Move::NextRow:
-        target = vertical(1, extend, true);
-        break;
     case Move::PreviousPage:
-        target = vertical(-m_pageRows, extend, false);
+    case Move::NextPage: {
+        const qsizetype rows = move == Move::PreviousRow || move == Move::NextRow ? 1 : m_pageRows;
+        const bool down = move == Move::NextRow || move == Move::NextPage;
+        const std::optional<Position> moved = vertical(down ? rows : -rows, extend, rows == 1);
+        // Where the caret cannot go further, the selection stays as it is.
+        if (!moved)
+            return;
+        target = *moved;
         break;
-    case Move::NextPage:
-        target = vertical(m_pageRows, extend, false);
-        break;
+    }
     case Move::LineStart:
         target = {m_lines->lineStart(m_lines->lineOf(m_caret.offset)), Affinity::Downstream};
         break;

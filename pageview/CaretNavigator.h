@@ -4,6 +4,8 @@
 
 #include <QStringView>
 
+#include <optional>
+
 class LineIndex;
 
 // Where the caret would be drawn in a row, and which caret position a point in a row
@@ -109,7 +111,8 @@ private:
     qsizetype nextWord(qsizetype offset) const;
     qsizetype previousWord(qsizetype offset) const;
     Position rowEnd(const Row &row) const;
-    Position vertical(qsizetype rows, bool extend, bool toDocumentEnds);
+    // Nothing where the caret cannot go further.
+    std::optional<Position> vertical(qsizetype rows, bool extend, bool toDocumentEnds);
 
     void selectWordAt(Position position);
     void selectLineAt(qsizetype offset);

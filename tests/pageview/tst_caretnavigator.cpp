@@ -306,6 +306,8 @@ private slots:
                 << QStringList{"Up"} << QStringList{"3"};
         QTest::newRow("Down starts from the caret") << u"abcdef\nabcdef\nabcdef"_qs << 0 << u"10-8"_qs << QStringList{"Down"}
                 << QStringList{"15"};
+        QTest::newRow("Up and Down that cannot move keep the selection") << u"abcdef\nxy"_qs << 0 << u"1-4"_qs
+                << QStringList{"Up", "Down", "S+Left", "Down", "PgDn"} << QStringList{"1-4", "9", "9-8", "9-8", "9-8"};
         QTest::newRow("Home and End leave the selection") << u"abcdef\nabcdef"_qs << 0 << u"9-11"_qs
                 << QStringList{"Home", "S+End"} << QStringList{"7", "7-13"};
         QTest::newRow("Shift+End at a cut selects to the row's end") << u"abcdefghijkl"_qs << 7 << u"2"_qs
