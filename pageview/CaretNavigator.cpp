@@ -179,7 +179,9 @@ bool CaretNavigator::previousRow(Row &row) const
     }
     if (row.line == 0)
         return false;
-    row = {row.line - 1, m_rows->rowSpan(row.line - 1, lastRowOfLine)};
+    // A measured line says which row is its last; an estimated one is measured to its end.
+    const qsizetype above = row.line - 1;
+    row = {above, m_rows->rowSpan(above, m_rows->isMeasured(above) ? m_rows->rowsIn(above) - 1 : lastRowOfLine)};
     return true;
 }
 

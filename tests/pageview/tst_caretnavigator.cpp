@@ -268,6 +268,10 @@ private slots:
                 << QStringList{"End", "Right", "Home", "End", "Home", "Left"} << QStringList{"7", "8", "8", "15", "8", "7"};
         QTest::newRow("Down and Up over a row wrapped after a blank") << u"abc def ghi jkl"_qs << -8 << u"1"_qs
                 << QStringList{"End", "Down", "Up"} << QStringList{"7", "15", "7"};
+        QTest::newRow("Down onto a row wrapped after a blank lands before the blank") << u"abcdefgh\nabc def ghi"_qs << -8 << u"8"_qs
+                << QStringList{"Down", "Down", "Up", "Up"} << QStringList{"16", "20", "16", "8"};
+        QTest::newRow("Up into a line of several rows lands on its last row") << u"abcdefghijklmnopq\nxy"_qs << 5 << u"19"_qs
+                << QStringList{"Up", "Up"} << QStringList{"16", "11"};
         QTest::newRow("the column is kept over short and empty lines") << u"abcdefgh\nab\nabcdefgh\n\nabcdefgh"_qs << 0 << u"6"_qs
                 << QStringList{"Down", "Down", "Down", "Down", "Up", "Left", "Down"}
                 << QStringList{"11", "18", "21", "28", "21", "20", "21"};
