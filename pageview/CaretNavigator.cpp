@@ -478,11 +478,12 @@ void CaretNavigator::extendByWords(const Row &under, qreal x)
     }
     // The word under the pointer, as a double-click there would select it; the
     // selection grows to whichever of its ends is nearer the pointer, and stays as it
-    // is while the pointer is over blanks or past a row's end.
+    // is while the pointer is over blanks or past a row's end, as in Qt's text controls.
     const qsizetype lineStart = m_lines->lineStart(under.line);
     const QStringView text = m_lines->lineText(under.line);
+    // A pointer at a line's start, or past its last word, leaves it too.
     const qsizetype found = wordStartAt(text, offset - lineStart);
-    if (found < 0)
+    if (found < 0 || offset == lineStart)
         return;
     const qsizetype wordStart = lineStart + found;
     const qsizetype wordEnd = lineStart + wordEndFrom(text, found);

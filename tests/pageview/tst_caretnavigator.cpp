@@ -407,6 +407,8 @@ private slots:
                 << QStringList{"double 0 52", "drag 0 85"} << QStringList{"4-7", "4-7"};
         QTest::newRow("dragging right of a line's end after a double-click keeps the selection") << u"foo bar\nbaz qux"_qs << 0
                 << QStringList{"double 0 12", "drag 1 500", "drag 1 22", "drag 1 500"} << QStringList{"0-3", "0-3", "0-11", "0-11"};
+        QTest::newRow("dragging to a line's start after a double-click keeps the selection") << u"ab\n(bar"_qs << 0
+                << QStringList{"double 1 500", "drag 1 0", "drag 0 12", "drag 0 0"} << QStringList{"4-7", "4-7", "7-2", "7-2"};
         QTest::newRow("Shift+click after a double-click grows by words") << u"abc def ghi jkl"_qs << 0
                 << QStringList{"double 0 52", "shift 0 132", "shift 0 12"} << QStringList{"4-7", "4-12", "7-0"};
         QTest::newRow("triple-click selects the line with its line break") << u"abc def\nghi jkl\nlast"_qs << 0
