@@ -22,6 +22,7 @@
 #include "SourceView.h"
 #include "Twips.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QCloseEvent>
 #include <QImage>
@@ -32,6 +33,14 @@ namespace {
 
 // Any public site will do; it is a bare host name, as typed in the box.
 const QString defaultHost = QStringLiteral("www.example.com");
+
+// To assistive technology the window is a frame, as a main window is, not a filler.
+QAccessibleInterface *windowAccessible(const QString &, QObject *object)
+{
+    if (auto *form = qobject_cast<Form1 *>(object))
+        return new QAccessibleWidget(form, QAccessible::Window);
+    return nullptr;
+}
 
 } // namespace
 
@@ -51,6 +60,11 @@ Form1::Form1(Services services)
     , m_commonDialog1(services.saveDialog ? services.saveDialog : m_ownSaveDialog.get())
 {
     setObjectName(QStringLiteral("Form1"));
+    static const bool accessible = [] {
+        QAccessible::installFactory(windowAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setWindowTitle(QStringLiteral("Vellumin by Orvak"));
     QIcon icon;
     icon.addFile(QStringLiteral(":/pictures/vellumin-16.png"), QSize(16, 16));

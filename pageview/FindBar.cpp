@@ -20,6 +20,7 @@ FindBar::FindBar(QWidget *parent)
 
     m_field->setObjectName(QStringLiteral("findField"));
     m_field->setPlaceholderText(QStringLiteral("Find"));
+    m_field->setAccessibleName(QStringLiteral("Find"));
     m_field->setClearButtonEnabled(true);
     m_field->setMinimumWidth(m_field->fontMetrics().averageCharWidth() * 18);
     m_field->installEventFilter(this);

@@ -19,6 +19,7 @@ GoToLineBar::GoToLineBar(QWidget *parent)
     auto *label = new QLabel(QStringLiteral("Go to line:"), this);
     label->setBuddy(m_field);
     m_field->setObjectName(QStringLiteral("goToLineField"));
+    m_field->setAccessibleName(QStringLiteral("Go to line"));
     // Digits only; a number of any length is taken as "past the end".
     m_field->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_field));
     m_field->setMinimumWidth(m_field->fontMetrics().horizontalAdvance(QStringLiteral("88888888")));

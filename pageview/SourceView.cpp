@@ -11,7 +11,6 @@
 #include "SourceViewAccessible.h"
 #include "Twips.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
@@ -213,8 +212,7 @@ void SourceView::showDocument(const QString &text)
     updateScrollBars();
     horizontalScrollBar()->setValue(0);
     viewport()->update();
-    QAccessibleEvent changed(this, QAccessible::TextUpdated);
-    QAccessible::updateAccessibility(&changed);
+    SourceViewAccessible::notifyTextReplaced(this);
 }
 
 void SourceView::backgroundSlice()
@@ -688,12 +686,8 @@ void SourceView::selectAll()
 void SourceView::selectionChanged()
 {
     viewport()->update();
-    if (QAccessible::isActive()) {
-        QAccessibleTextCursorEvent moved(this, int(std::min<qsizetype>(m_cursor, std::numeric_limits<int>::max())));
-        QAccessible::updateAccessibility(&moved);
-        QAccessibleTextSelectionEvent selected(this, int(std::min(m_anchor, m_cursor)), int(std::max(m_anchor, m_cursor)));
-        QAccessible::updateAccessibility(&selected);
-    }
+    SourceViewAccessible::notifyCaretMoved(this);
+    SourceViewAccessible::notifySelectionChanged(this);
 }
 
 void SourceView::scrollToRow(qsizetype row)

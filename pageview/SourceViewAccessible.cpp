@@ -1,5 +1,6 @@
 #include "SourceViewAccessible.h"
 
+#include "LineWrapping.h"
 #include "SourceView.h"
 
 #include <QTextBoundaryFinder>
@@ -18,11 +19,80 @@ int clampInt(qsizetype value)
     return int(std::clamp<qsizetype>(value, 0, std::numeric_limits<int>::max()));
 }
 
+// The first characters of text, up to the reported length, never half a pair.
+QString reportedPart(const QString &text)
+{
+    qsizetype length = std::min<qsizetype>(text.size(), SourceViewAccessible::reportedLength);
+    if (length < text.size() && length > 0 && text.at(length - 1).isHighSurrogate())
+        --length;
+    return text.first(length);
+}
+
 } // namespace
 
 SourceViewAccessible::SourceViewAccessible(SourceView *view)
     : QAccessibleWidget(view, QAccessible::EditableText)
+    , m_reported(reportedPart(view->text()))
 {
+    m_lines.reset(m_indexed);
+}
+
+void SourceViewAccessible::notifyTextReplaced(SourceView *view)
+{
+    if (!QAccessible::isActive())
+        return;
+    if (const std::unique_ptr<QAccessibleEvent> event = textReplacedEvent(view))
+        QAccessible::updateAccessibility(event.get());
+}
+
+void SourceViewAccessible::notifyCaretMoved(SourceView *view)
+{
+    if (QAccessible::isActive())
+        QAccessible::updateAccessibility(caretMovedEvent(view).get());
+}
+
+void SourceViewAccessible::notifySelectionChanged(SourceView *view)
+{
+    if (QAccessible::isActive())
+        QAccessible::updateAccessibility(selectionChangedEvent(view).get());
+}
+
+std::unique_ptr<QAccessibleEvent> SourceViewAccessible::textReplacedEvent(SourceView *view)
+{
+    // Qt keeps one interface per view, made when first asked for.
+    auto *accessible = dynamic_cast<SourceViewAccessible *>(QAccessible::queryAccessibleInterface(view));
+    if (!accessible)
+        return nullptr;
+    // The old document's lines go, and with them the old document.
+    accessible->m_indexed.clear();
+    accessible->m_lines.reset(accessible->m_indexed);
+    // Listeners learn that the beginning they were told of made way for the new
+    // document's beginning; the rest they read when they need it. The events carry
+    // their text, so a whole 100 MB page would cross the bus twice.
+    const QString removed = std::exchange(accessible->m_reported, reportedPart(view->text()));
+    const QString &inserted = accessible->m_reported;
+    if (removed.isEmpty() && inserted.isEmpty())
+        return nullptr;
+    if (removed.isEmpty())
+        return std::make_unique<QAccessibleTextInsertEvent>(view, 0, inserted);
+    if (inserted.isEmpty())
+        return std::make_unique<QAccessibleTextRemoveEvent>(view, 0, removed);
+    return std::make_unique<QAccessibleTextUpdateEvent>(view, 0, removed, inserted);
+}
+
+std::unique_ptr<QAccessibleTextCursorEvent> SourceViewAccessible::caretMovedEvent(SourceView *view)
+{
+    return std::make_unique<QAccessibleTextCursorEvent>(view, clampInt(view->cursorPosition()));
+}
+
+std::unique_ptr<QAccessibleTextSelectionEvent> SourceViewAccessible::selectionChangedEvent(SourceView *view)
+{
+    const qsizetype anchor = view->anchor();
+    const qsizetype cursor = view->cursorPosition();
+    auto event = std::make_unique<QAccessibleTextSelectionEvent>(view, clampInt(std::min(anchor, cursor)),
+                                                                 clampInt(std::max(anchor, cursor)));
+    event->setCursorPosition(clampInt(cursor));
+    return event;
 }
 
 void SourceViewAccessible::install()
@@ -145,22 +215,30 @@ void SourceViewAccessible::boundaries(int offset, QAccessible::TextBoundaryType 
     }
     case QAccessible::LineBoundary:
     case QAccessible::ParagraphBoundary:
-        break;
+        lineAround(document, offset, start, end);
+        return;
     }
-    // A line with its line break, as text edits give it; the LF of a CR LF belongs
-    // to the line the pair ends.
-    if (offset > 0 && offset < size && document.at(offset) == u'\n' && document.at(offset - 1) == u'\r')
-        --offset;
-    qsizetype from = offset;
-    while (from > 0 && document.at(from - 1) != u'\n' && document.at(from - 1) != u'\r')
-        --from;
-    qsizetype to = offset;
-    while (to < size && document.at(to) != u'\n' && document.at(to) != u'\r')
-        ++to;
-    if (to < size)
-        to += (document.at(to) == u'\r' && to + 1 < size && document.at(to + 1) == u'\n') ? 2 : 1;
-    *start = int(from);
-    *end = int(to);
+}
+
+void SourceViewAccessible::lineAround(const QString &document, int offset, int *start, int *end) const
+{
+    if (document.constData() != m_indexed.constData() || document.size() != m_indexed.size()) {
+        m_indexed = document;
+        m_lines.reset(m_indexed);
+    }
+    m_lines.extendTo(offset);
+    // A line with its line break, as text edits give it.
+    const qsizetype line = m_lines.lineOf(offset);
+    const qsizetype lineStart = m_lines.lineStart(line);
+    const QStringView text = m_lines.lineText(line);
+    qsizetype pieceStart = 0;
+    qsizetype pieceEnd = LineWrapping::fixedRowEnd(text, 0, SourceView::maxRowLength);
+    while (pieceEnd < text.size() && lineStart + pieceEnd <= offset) {
+        pieceStart = pieceEnd;
+        pieceEnd = LineWrapping::fixedRowEnd(text, pieceStart, SourceView::maxRowLength);
+    }
+    *start = clampInt(lineStart + pieceStart);
+    *end = clampInt(pieceEnd < text.size() ? lineStart + pieceEnd : m_lines.nextLineStart(line));
 }
 
 QString SourceViewAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType, int *startOffset,

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "LineIndex.h"
+
 #include <QAccessibleWidget>
+
+#include <memory>
 
 class SourceView;
 
@@ -14,6 +18,20 @@ public:
 
     // Makes Qt's accessibility answer with this for every SourceView; once.
     static void install();
+
+    // What the view tells assistive technology when its document, caret or selection
+    // changes; nothing while accessibility is off. A new document is reported by its
+    // first characters only (reportedLength), so that a huge page never crosses the bus.
+    static constexpr int reportedLength = 1000;
+    static void notifyTextReplaced(SourceView *view);
+    static void notifyCaretMoved(SourceView *view);
+    static void notifySelectionChanged(SourceView *view);
+
+    // The events those send. The first takes what it reports as known to the reader;
+    // it is null when there is nothing to tell.
+    static std::unique_ptr<QAccessibleEvent> textReplacedEvent(SourceView *view);
+    static std::unique_ptr<QAccessibleTextCursorEvent> caretMovedEvent(SourceView *view);
+    static std::unique_ptr<QAccessibleTextSelectionEvent> selectionChangedEvent(SourceView *view);
 
     void *interface_cast(QAccessible::InterfaceType type) override;
     QAccessible::State state() const override;
@@ -44,4 +62,14 @@ private:
     SourceView *view() const;
     // The boundaries of the piece of text of a kind (line, word, ...) around offset.
     void boundaries(int offset, QAccessible::TextBoundaryType type, int *start, int *end) const;
+    // The line around offset as the view shows it unwrapped: a longer line reads in
+    // pieces of the view's row length.
+    void lineAround(const QString &document, int offset, int *start, int *end) const;
+
+    // The beginning of the document as last reported: what a new one replaces.
+    QString m_reported;
+    // The document's lines, indexed as far as a reader has asked; the copy keeps the
+    // indexed text alive (until the next document) and tells when the view has another.
+    mutable QString m_indexed;
+    mutable LineIndex m_lines;
 };

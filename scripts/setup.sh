@@ -10,7 +10,8 @@ build_packages=(cmake g++ ninja-build pkg-config qt6-base-dev libcurl4-openssl-d
 # What the tests and the benchmark need on top: their build (the X session libraries
 # for the end-to-end session manager) and the tools they drive.
 test_packages=(libsm-dev xvfb xauth openbox xdotool xclip x11-utils imagemagick zstd brotli openssl curl procps
-               dpkg-dev file lintian desktop-file-utils appstream nginx)
+               dpkg-dev file lintian desktop-file-utils appstream nginx
+               dbus at-spi2-core python3-pyatspi python3-gi gir1.2-atspi-2.0)
 # scripts/fuzz: clang with its libFuzzer and sanitizer runtimes.
 fuzz_packages=(clang libclang-rt-dev)
 # scripts/package: CPack's DEB generator finds dependencies with dpkg-shlibdeps and file.

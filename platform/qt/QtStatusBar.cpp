@@ -3,9 +3,18 @@
 #include "TransferProgress.h"
 #include "WindowFont.h"
 
+#include <QAccessibleWidget>
 #include <QLabel>
 
 namespace {
+
+// A screen reader knows the bar by its role and reads its text as its name.
+QAccessibleInterface *statusBarAccessible(const QString &, QObject *object)
+{
+    if (auto *bar = qobject_cast<QtStatusBar *>(object))
+        return new QAccessibleWidget(bar, QAccessible::StatusBar);
+    return nullptr;
+}
 
 // A quick fetch shows no progress at all: the bar appears only after this long.
 constexpr int progressDelayMs = 500;
@@ -22,6 +31,11 @@ QtStatusBar::QtStatusBar(QWidget *parent)
     setFrameShadow(QFrame::Sunken);
     setAutoFillBackground(true);
     setFont(windowFont());
+    static const bool accessible = [] {
+        QAccessible::installFactory(statusBarAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     m_simple->setTextFormat(Qt::PlainText);
     m_progress->hide();
     m_progressDelay.setSingleShot(true);
@@ -35,6 +49,8 @@ QtStatusBar::QtStatusBar(QWidget *parent)
 void QtStatusBar::setSimpleText(const QString &text)
 {
     m_simple->setText(text);
+    // Its name changing is what a screen reader announces.
+    setAccessibleName(text);
     placeProgress();
     emit simpleTextChanged(text);
 }

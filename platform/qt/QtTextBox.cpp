@@ -13,6 +13,7 @@ QtTextBox::QtTextBox(QWidget *parent)
     // The box grows taller than its toolbar; the text stays at the top, where it shows.
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setFont(windowFont());
+    setAccessibleName(QStringLiteral("Address"));
 }
 
 void QtTextBox::setHeightTwips(float twips)
