@@ -10,6 +10,7 @@
 #include "ProgressTexts.h"
 #include "QtClipboard.h"
 #include "QtMessageBox.h"
+#include "QtPageView.h"
 #include "QtPopupMenu.h"
 #include "QtProgram.h"
 #include "QtSaveDialog.h"
@@ -101,6 +102,7 @@ void Form1::createControls()
     m_rchtxtHTML = new SourceView(this);
     m_rchtxtHTML->setObjectName(QStringLiteral("rchtxtHTML"));
     m_rchtxtHTML->setGeometry(0, px(360), px(3375), px(1815));
+    m_pageView = new QtPageView(m_rchtxtHTML);
 
     m_toolbar1 = new QtToolbar(this);
     m_toolbar1->setObjectName(QStringLiteral("Toolbar1"));
@@ -132,7 +134,7 @@ void Form1::createControls()
 void Form1::connectEvents()
 {
     connect(m_toolbar1, &QtToolbar::buttonClick, this, [this](const ToolbarButton &button) {
-        Toolbar1_ButtonClick(button, *m_sbrStatus, *m_txtURL, *m_inet1, *m_rchtxtHTML)
+        Toolbar1_ButtonClick(button, *m_sbrStatus, *m_txtURL, *m_inet1, *m_pageView)
             .onFailure([this](const RuntimeError &error) { report(error); });
     });
     connect(m_inet1, &Transfer::stateChanged, this, [this](int state) { Inet1_StateChanged(state, *m_sbrStatus); });
@@ -143,13 +145,13 @@ void Form1::connectEvents()
             m_sbrStatus->endTransfer();
     });
     connect(m_inet1, &Transfer::progressed, m_sbrStatus, &QtStatusBar::showProgress);
-    connect(m_rchtxtHTML, &SourceView::mouseDown, this, [this](int button, int shift, float x, float y) {
+    connect(m_pageView, &QtPageView::mouseDown, this, [this](int button, int shift, float x, float y) {
         rchtxtHTML_MouseDown(button, shift, x, y, *m_popup);
     });
-    connect(m_popup->copyAction(), &QAction::triggered, this, [this] { Copy_Click(*m_clipboard, *m_rchtxtHTML); });
+    connect(m_popup->copyAction(), &QAction::triggered, this, [this] { Copy_Click(*m_clipboard, *m_pageView); });
     connect(m_popup->saveAction(), &QAction::triggered, this,
-            [this] { Save_Click(*m_commonDialog1, *m_program, *m_rchtxtHTML, *m_messageBox); });
-    connect(m_popup->clearAction(), &QAction::triggered, this, [this] { Clear_Click(*m_rchtxtHTML, *m_sbrStatus); });
+            [this] { Save_Click(*m_commonDialog1, *m_program, *m_pageView, *m_messageBox); });
+    connect(m_popup->clearAction(), &QAction::triggered, this, [this] { Clear_Click(*m_pageView, *m_sbrStatus); });
 }
 
 void Form1::report(const Failure &failure)
@@ -175,7 +177,7 @@ void Form1::alignBars()
 
 void Form1::runResize()
 {
-    Form_Resize(isMinimized(), outerWidthTwips(), outerHeightTwips(), *m_rchtxtHTML, *m_txtURL);
+    Form_Resize(isMinimized(), outerWidthTwips(), outerHeightTwips(), *m_pageView, *m_txtURL);
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

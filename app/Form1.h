@@ -14,6 +14,7 @@ class MessageBox;
 class Program;
 class QSessionManager;
 class QToolButton;
+class QtPageView;
 class QtPopupMenu;
 class QtStatusBar;
 class QtTextBox;
@@ -43,6 +44,8 @@ public:
     ~Form1() override;
 
     SourceView *rchtxtHTML() const { return m_rchtxtHTML; }
+    // The view as the handlers see it.
+    QtPageView *pageView() const { return m_pageView; }
     QtTextBox *txtURL() const { return m_txtURL; }
     QtStatusBar *sbrStatus() const { return m_sbrStatus; }
     QtToolbar *Toolbar1() const { return m_toolbar1; }
@@ -81,6 +84,7 @@ private:
 
     CurlTransfer *m_inet1 = nullptr;
     SourceView *m_rchtxtHTML = nullptr;
+    QtPageView *m_pageView = nullptr;
     QtToolbar *m_toolbar1 = nullptr;
     QToolButton *m_connectButton = nullptr;
     QtTextBox *m_txtURL = nullptr;

@@ -2,14 +2,19 @@
 
 #include <QFrame>
 
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QToolButton;
+class QVBoxLayout;
 
-// The find field: at the view's top right, over the text, as editors have it. It holds
-// what to look for, a "Match case" toggle, where the current match stands ("3 of
-// 120", "No results") and buttons for the next and previous match. Enter and F3 go
-// to the next match, Shift with them to the previous one, Escape closes the field.
+// The find field: a strip along the view's top, above the text, so that it never
+// hides a match. It holds what to look for, a "Match case" toggle ("Aa"), where the
+// current match stands ("3 of 120", "No results") and buttons for the previous and
+// next match. Enter and F3 go to the next match, Shift with them to the previous one,
+// Escape closes the field. Tab and Shift+Tab go round the field's own controls, and
+// Space toggles "Aa" when it has the focus. Where the strip is narrow, the count goes
+// to a row of its own below the field, so that nothing is cut off.
 class FindBar : public QFrame
 {
     Q_OBJECT
@@ -24,6 +29,9 @@ public:
     void focusField();
     void setStatus(const QString &status);
     QString status() const;
+    // Lays the strip out for width: on one row when everything fits, else two.
+    void fitWidth(int width);
+    bool isCompact() const { return m_compact; }
 
 signals:
     void textEdited(const QString &text);
@@ -34,9 +42,20 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    void fitFont();
+    int oneRowWidth() const;
+
     QLineEdit *m_field;
     QToolButton *m_matchCase;
     QLabel *m_status;
+    QToolButton *m_previous;
+    QToolButton *m_next;
+    QToolButton *m_close;
+    QHBoxLayout *m_firstRow;
+    QVBoxLayout *m_rows;
+    bool m_compact = false;
 };

@@ -2,17 +2,19 @@
 
 #include <QWidget>
 
+class LineIndex;
+class RowLayer;
 class SourceView;
 
 // The gutter on the view's left, with the document's line numbers. It is never part of
-// the text: the view paints it and takes its clicks (a click selects a line, a drag
-// selects lines), as Qt's code editor example has it.
+// the text: it paints the numbers of the rows on screen and takes its own clicks (a
+// click selects a line, a drag selects lines), as Qt's code editor example has it.
 class LineNumberGutter : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit LineNumberGutter(SourceView *view);
+    LineNumberGutter(SourceView *view, RowLayer &layer, const LineIndex &lines);
     QSize sizeHint() const override;
 
 protected:
@@ -22,5 +24,13 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    // The line under the pointer; -1 in an empty document.
+    qsizetype lineAt(const QMouseEvent *event) const;
+    void selectLinesTo(qsizetype line);
+
     SourceView *m_view;
+    RowLayer &m_layer;
+    const LineIndex &m_lines;
+    // The line a drag started on; -1 when no drag is on.
+    qsizetype m_anchorLine = -1;
 };

@@ -272,14 +272,6 @@ bool breaksAfter(char32_t c)
 
 // --- Widths -------------------------------------------------------------------------
 
-CharacterWidths CharacterWidths::fixedPitch(qreal cellWidth, int tabCells)
-{
-    CharacterWidths widths;
-    widths.m_unit = cellWidth > 0 ? cellWidth : 1;
-    widths.m_tabWidth = std::max(tabCells, 1);
-    return widths;
-}
-
 CharacterWidths CharacterWidths::measured(std::function<qreal(char32_t)> advance, qreal tabWidth)
 {
     CharacterWidths widths;
@@ -307,16 +299,11 @@ int CharacterWidths::cellsOf(char32_t c)
     }
 }
 
-qreal CharacterWidths::advanceInUnits(char32_t c, qreal x) const
+qreal CharacterWidths::advance(char32_t c, qreal x) const
 {
     if (c == '\t')
         return (std::floor(x / m_tabWidth + 1e-9) + 1) * m_tabWidth - x;
-    return m_advance ? measuredAdvance(c) : cellsOf(c);
-}
-
-qreal CharacterWidths::advance(char32_t c, qreal x) const
-{
-    return advanceInUnits(c, x / m_unit) * m_unit;
+    return measuredAdvance(c);
 }
 
 // --- Rows -----------------------------------------------------------------------------
@@ -326,7 +313,7 @@ class RowBreaker
 public:
     static qsizetype nextRowStart(QStringView line, qsizetype rowStart, qreal width, const CharacterWidths &widths)
     {
-        const qreal limit = width / widths.m_unit;
+        const qreal limit = width;
         qreal x = 0;
         qsizetype pos = rowStart;
         qsizetype lastBreak = -1;
@@ -339,14 +326,14 @@ public:
             if (last < 0x300 && last != '\t' && (pos + 1 == line.size() || text[pos + 1] < 0x300)) {
                 // Most of a page: a character that nothing joins.
                 end = pos + 1;
-                clusterWidth = widths.m_advance ? widths.measuredAdvance(last) : CharacterWidths::cellsOf(last);
+                clusterWidth = widths.measuredAdvance(last);
             } else {
                 end = clusterEnd(line, pos);
                 clusterWidth = 0;
                 for (qsizetype at = pos; at < end;) {
                     qsizetype units;
                     last = codePointAt(line, at, &units);
-                    clusterWidth += widths.advanceInUnits(last, x + clusterWidth);
+                    clusterWidth += widths.advance(last, x + clusterWidth);
                     at += units;
                 }
             }
@@ -393,17 +380,6 @@ qsizetype nextRowStart(QStringView line, qsizetype rowStart, qreal width, const 
     return RowBreaker::nextRowStart(line, rowStart, width, widths);
 }
 
-qsizetype wrapRows(QStringView line, qsizetype rowStart, qsizetype stopAt, qreal width,
-                   const CharacterWidths &widths, QList<qsizetype> *rowStarts)
-{
-    qsizetype start = rowStart;
-    do {
-        rowStarts->append(start);
-        start = nextRowStart(line, start, width, widths);
-    } while (start < line.size() && start < stopAt);
-    return start;
-}
-
 qsizetype fixedRowEnd(QStringView line, qsizetype rowStart, qsizetype maxLength)
 {
     qsizetype end = rowStart + std::max<qsizetype>(maxLength, 1);
@@ -416,16 +392,6 @@ qsizetype fixedRowEnd(QStringView line, qsizetype rowStart, qsizetype maxLength)
     if (line[end].isLowSurrogate() && line[end - 1].isHighSurrogate())
         end += end - 1 > rowStart ? -1 : 1; // a row of one unit takes the whole pair
     return end;
-}
-
-QList<qsizetype> fixedRowStarts(QStringView line, qsizetype maxLength)
-{
-    QList<qsizetype> starts{0};
-    for (qsizetype start = fixedRowEnd(line, 0, maxLength); start < line.size();
-         start = fixedRowEnd(line, start, maxLength)) {
-        starts.append(start);
-    }
-    return starts;
 }
 
 } // namespace LineWrapping

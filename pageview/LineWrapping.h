@@ -16,17 +16,13 @@
 class CharacterWidths
 {
 public:
-    // A fixed-pitch font, cellWidth pixels a cell: one cell for most characters, two
-    // for East Asian wide and fullwidth ones, none for marks that join the character
-    // before and for invisible format characters. A tab runs to the next multiple of
-    // tabCells cells from the row's start.
-    static CharacterWidths fixedPitch(qreal cellWidth, int tabCells = 8);
-
-    // Any font: advance gives the width of a character (a code point) in pixels. A tab
+    // The view's font: advance gives the width of a character (a code point) in pixels. A tab
     // runs to the next multiple of tabWidth from the row's start.
     static CharacterWidths measured(std::function<qreal(char32_t)> advance, qreal tabWidth);
 
-    // The cells a character takes in a fixed-pitch font: 0, 1 or 2 (a tab: 1).
+    // The cells a character takes in a fixed-pitch font: 0, 1 or 2 (a tab: 1): one
+    // cell for most characters, two for East Asian wide and fullwidth ones, none for
+    // marks that join the character before and for invisible format characters.
     static int cellsOf(char32_t c);
 
     // The width of c in pixels, at x pixels from the row's start (which tabs need).
@@ -36,12 +32,9 @@ private:
     friend class RowBreaker;
 
     CharacterWidths() = default;
-    // Units of the widths below: a cell in a fixed-pitch font, else a pixel.
-    qreal advanceInUnits(char32_t c, qreal x) const;
 
-    qreal m_unit = 1; // pixels a unit
-    qreal m_tabWidth = 8; // in units
-    std::function<qreal(char32_t)> m_advance; // none for a fixed-pitch font
+    qreal m_tabWidth = 8;
+    std::function<qreal(char32_t)> m_advance;
     // The widths advance has given, kept for the characters met most (up to U+2FFF),
     // so that a long line asks each character's width once.
     std::shared_ptr<std::vector<float>> m_known;
@@ -74,19 +67,9 @@ bool isClusterBoundary(QStringView line, qsizetype pos);
 // width is. Returns where the next row starts: line.size() when the rest fits.
 qsizetype nextRowStart(QStringView line, qsizetype rowStart, qreal width, const CharacterWidths &widths);
 
-// Wraps a line in steps: appends rowStart and the start of every following row that
-// starts before stopAt to rowStarts, and returns the start of the row after those
-// (line.size() when the line is done). Going on from the returned offset gives the
-// same rows as one call over the whole line; an empty line is one row, starting at 0.
-qsizetype wrapRows(QStringView line, qsizetype rowStart, qsizetype stopAt, qreal width,
-                   const CharacterWidths &widths, QList<qsizetype> *rowStarts);
-
 // The breaks of a long line when wrapping is off: rows of at most maxLength UTF-16
 // units, ending at a cluster boundary in their last 32 units, else at least not
 // inside a surrogate pair. The end of the row that starts at rowStart.
 qsizetype fixedRowEnd(QStringView line, qsizetype rowStart, qsizetype maxLength);
-
-// All the rows' starts, beginning with 0.
-QList<qsizetype> fixedRowStarts(QStringView line, qsizetype maxLength);
 
 } // namespace LineWrapping

@@ -1,76 +1,51 @@
 #include "SourceView.h"
 
-#include "FindBar.h"
-#include "FindSession.h"
-#include "GoToLineBar.h"
+#include "CaretInput.h"
+#include "FindController.h"
 #include "LineNumberGutter.h"
-#include "LineWrapping.h"
 #include "MarkupColouring.h"
-#include "MarkupColours.h"
-#include "SafeFile.h"
 #include "SourceViewAccessible.h"
-#include "Twips.h"
+#include "ViewFields.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QTextLayout>
 
 #include <algorithm>
 #include <array>
 
 namespace {
 
-constexpr int margin = 4;
-constexpr int layoutCacheLimit = 512;
+constexpr int margin = RowLayer::margin;
 // Work done in the background between two turns of the window's loop: indexing lines
 // and measuring wrapped rows, a few milliseconds at a time.
 constexpr qsizetype indexSlice = 4 * 1024 * 1024;
 constexpr qsizetype measureSlice = 1024 * 1024;
-// Matches marked on screen at most; a screen holds far fewer.
-constexpr int markedMatchLimit = 10000;
 // The zoom steps, as browsers have them.
 constexpr std::array zoomSteps = {50, 67, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300, 400};
-
-// What a character looks like on screen: control characters and line separators
-// would vanish or break the row, so they show as their visible symbols.
-QChar displayChar(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u < 0x20 && u != u'\t')
-        return QChar(char16_t(0x2400 + u));
-    if (u == 0x7F)
-        return QChar(char16_t(0x2421));
-    if (u == 0x2028 || u == 0x2029)
-        return QChar(char16_t(0x2424));
-    return c;
-}
-
-bool isWordChar(QChar c)
-{
-    return c.isLetterOrNumber() || c == u'_' || c.isMark();
-}
 
 } // namespace
 
 SourceView::SourceView(QWidget *parent)
     : QAbstractScrollArea(parent)
     , m_colouring(std::make_unique<MarkupColouring>())
-    , m_find(std::make_unique<FindSession>())
-    , m_gutter(new LineNumberGutter(this))
-    , m_findBar(new FindBar(this))
-    , m_goToLineBar(new GoToLineBar(this))
+    , m_layer(m_document, m_lines, m_rows, *m_colouring)
+    , m_gutter(new LineNumberGutter(this, m_layer, m_lines))
+    , m_fields(new ViewFields(this))
 {
     // An empty document from the start: setting the font below lays it out.
     m_lines.reset(m_document);
     m_rows.reset(&m_lines);
+    m_layer.linesAdded = [this] { takeInLines(); };
+    m_layer.widestRowGrew = [this] { updateScrollBars(); };
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     m_basePointSize = fixed.pointSizeF();
     setFont(fixed);
+    m_layer.setFont(fixed);
+    m_layer.setPalette(palette());
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
     viewport()->setCursor(Qt::IBeamCursor);
@@ -80,45 +55,13 @@ SourceView::SourceView(QWidget *parent)
     // any built-in menu open nothing.
     setContextMenuPolicy(Qt::PreventContextMenu);
     viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
-    m_findBar->hide();
-    m_goToLineBar->hide();
 
     m_background.setInterval(0);
     connect(&m_background, &QTimer::timeout, this, &SourceView::backgroundSlice);
     connect(m_colouring.get(), &MarkupColouring::advanced, this, [this] {
-        // Rows drawn before their colours were known are laid out again.
-        for (auto it = m_layouts.begin(); it != m_layouts.end();) {
-            if (!it->coloured)
-                it = m_layouts.erase(it);
-            else
-                ++it;
-        }
+        m_layer.forgetUncolouredLayouts();
         viewport()->update();
     });
-
-    connect(m_find.get(), &FindSession::found, this, &SourceView::showMatch);
-    connect(m_find.get(), &FindSession::notFound, this, [this] {
-        m_matchStart = -1;
-        m_searchFailed = true;
-        updateFindStatus();
-        viewport()->update();
-    });
-    connect(m_find.get(), &FindSession::countAdvanced, this, &SourceView::updateFindStatus);
-    connect(m_findBar, &FindBar::textEdited, this, [this] {
-        m_find->setSearch(TextSearch(m_findBar->text(), m_findBar->matchCase() ? Qt::CaseSensitive : Qt::CaseInsensitive));
-        // As the text grows, the search starts again from where it began.
-        m_matchStart = -1;
-        startFind(false);
-    });
-    connect(m_findBar, &FindBar::matchCaseToggled, this, [this] { emit m_findBar->textEdited(m_findBar->text()); });
-    connect(m_findBar, &FindBar::nextRequested, this, &SourceView::findNext);
-    connect(m_findBar, &FindBar::previousRequested, this, &SourceView::findPrevious);
-    connect(m_findBar, &FindBar::closeRequested, this, &SourceView::closeBars);
-    connect(m_goToLineBar, &GoToLineBar::lineRequested, this, [this](qsizetype line) {
-        closeBars();
-        goToLine(line);
-    });
-    connect(m_goToLineBar, &GoToLineBar::closeRequested, this, &SourceView::closeBars);
 
     // The view's keys work wherever the focus is in the window, as a browser's do.
     const auto key = [this](const QKeySequence &sequence, auto slot) {
@@ -126,10 +69,6 @@ SourceView::SourceView(QWidget *parent)
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, slot);
     };
-    key(QKeySequence(Qt::CTRL | Qt::Key_F), &SourceView::openFind);
-    key(QKeySequence(Qt::Key_F3), &SourceView::findNext);
-    key(QKeySequence(Qt::SHIFT | Qt::Key_F3), &SourceView::findPrevious);
-    key(QKeySequence(Qt::CTRL | Qt::Key_G), &SourceView::openGoToLine);
     key(QKeySequence(Qt::ALT | Qt::Key_Z), [this] { setWrapping(!m_wrapping); });
     key(QKeySequence(Qt::CTRL | Qt::Key_Plus), &SourceView::zoomIn);
     key(QKeySequence(Qt::CTRL | Qt::Key_Equal), &SourceView::zoomIn);
@@ -137,50 +76,15 @@ SourceView::SourceView(QWidget *parent)
     key(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { setZoom(100); });
 
     SourceViewAccessible::install();
-    updateMetrics();
     showDocument(QString());
 }
 
 SourceView::~SourceView() = default;
 
-// ---- The page view's operations
-
-void SourceView::setTextRTF(const QString &text)
-{
-    // Rich text is shown as its source: this is a source viewer.
-    showDocument(text);
-}
-
-void SourceView::setText(const QString &text)
-{
-    m_mimeType.clear();
-    showDocument(text);
-}
-
-QString SourceView::text() const
-{
-    return m_document;
-}
-
-void SourceView::setContentType(const QByteArray &mimeType)
+void SourceView::setText(const QString &text, const QByteArray &mimeType)
 {
     m_mimeType = mimeType;
-}
-
-QString SourceView::saveFile(const QString &path, int format)
-{
-    Q_UNUSED(format); // Plain text is the only format this view saves.
-    return writeFileAtomically(path, m_document.toUtf8());
-}
-
-void SourceView::setHeightTwips(float twips)
-{
-    resize(width(), Twips::toPixels(twips, logicalDpiY()));
-}
-
-void SourceView::setWidthTwips(float twips)
-{
-    resize(Twips::toPixels(twips, logicalDpiX()), height());
+    showDocument(text);
 }
 
 // ---- The document, its lines and rows
@@ -191,10 +95,8 @@ void SourceView::showDocument(const QString &text)
     m_anchor = m_cursor = 0;
     m_preferredX = -1;
     m_selecting = false;
-    m_gutterAnchorLine = -1;
-    m_layouts.clear();
-    m_widestRow = 0;
-    m_topLine = m_topIndexInLine = 0;
+    m_fields->documentReplaced();
+    m_layer.setFirstVisibleRow(0);
     m_lines.reset(m_document);
     m_rows.reset(&m_lines);
     applyRowRule();
@@ -202,10 +104,7 @@ void SourceView::showDocument(const QString &text)
     m_lines.extend(indexSlice / 16);
     takeInLines();
     m_colouring->reset(m_document, markupSyntaxFor(m_mimeType, m_document));
-    m_find->setDocument(m_document);
-    m_matchStart = -1;
-    m_searchFailed = false;
-    updateFindStatus();
+    m_fields->find()->setDocument(m_document);
     if (!m_lines.complete() || !m_rows.allMeasured())
         m_background.start();
     updateGutter();
@@ -236,36 +135,14 @@ void SourceView::takeInLines()
     m_rows.linesAdded();
     if (QString::number(m_rows.lineCount()).size() != digitsBefore)
         updateGutter();
+    m_fields->linesCounted(m_lines.lineCount(), m_lines.complete());
 }
 
 void SourceView::applyRowRule()
 {
-    DisplayRows::Rule rule;
-    if (m_wrapping) {
-        const qreal width = std::max<qreal>(viewport()->width() - 2 * margin, m_charWidth);
-        const qsizetype columns = std::max<qsizetype>(1, qsizetype(width / m_charWidth));
-        // Widths as the font has them, also for the characters a fallback font draws.
-        const CharacterWidths widths = CharacterWidths::measured(
-            [metrics = QFontMetricsF(font())](char32_t c) {
-                const char32_t shown = c < 0x10000 ? displayChar(QChar(char16_t(c))).unicode() : c;
-                return metrics.horizontalAdvance(QString::fromUcs4(&shown, 1));
-            },
-            8 * m_charWidth);
-        rule.breaker = [width, widths](QStringView line, qsizetype start) {
-            return LineWrapping::nextRowStart(line, start, width, widths);
-        };
-        rule.estimate = [columns](qsizetype length) { return (length + columns - 1) / columns; };
-        // Shorter than this, a line fits whatever it holds (a tab is eight columns).
-        rule.singleRowLength = columns / 8;
-    } else {
-        rule.breaker = [](QStringView line, qsizetype start) { return LineWrapping::fixedRowEnd(line, start, maxRowLength); };
-        rule.estimate = [](qsizetype length) { return (length + maxRowLength - 1) / maxRowLength; };
-        rule.singleRowLength = maxRowLength;
-        rule.measureAtOnce = true;
-    }
-    m_rows.setRule(std::move(rule));
-    m_layouts.clear();
-    m_widestRow = 0;
+    m_layer.setWrapping(m_wrapping);
+    m_rows.setRule(m_layer.rule(viewport()->width() - 2 * margin));
+    m_layer.forgetLayouts();
     if (!m_rows.allMeasured() && !m_background.isActive())
         m_background.start();
 }
@@ -273,7 +150,7 @@ void SourceView::applyRowRule()
 void SourceView::relayout()
 {
     // The caret and the line at the top stay where they were.
-    const qsizetype top = rowCount() > 0 ? rowAt(firstVisibleRow()).start : 0;
+    const qsizetype top = rowCount() > 0 ? m_layer.rowAt(firstVisibleRow()).start : 0;
     applyRowRule();
     keepTop(top);
     updateGutter();
@@ -282,87 +159,15 @@ void SourceView::relayout()
 
 void SourceView::keepTop(qsizetype offset)
 {
-    const qsizetype row = rowOf(offset);
-    const DisplayRows::Place place = m_rows.placeOfRow(row);
-    m_topLine = place.line;
-    m_topIndexInLine = place.row;
+    m_layer.setFirstVisibleRow(m_layer.rowOf(offset));
     updateScrollBars();
 }
 
-SourceView::Row SourceView::rowOfLine(qsizetype line, qsizetype indexInLine)
-{
-    const DisplayRows::Span span = m_rows.rowSpan(line, indexInLine);
-    return {line, span.indexInLine, span.start, span.end, span.next, span.lastOfLine};
-}
-
-SourceView::Row SourceView::rowAt(qsizetype row)
-{
-    const DisplayRows::Place place = m_rows.placeOfRow(row);
-    return rowOfLine(place.line, place.row);
-}
-
-SourceView::Row SourceView::nextRow(const Row &row)
-{
-    if (!row.lastOfLine)
-        return rowOfLine(row.line, row.indexInLine + 1);
-    if (row.line + 1 < m_rows.lineCount())
-        return rowOfLine(row.line + 1, 0);
-    Row none;
-    none.line = -1;
-    return none;
-}
-
-qsizetype SourceView::rowOf(qsizetype offset)
-{
-    // The caret may go where the index has not reached yet (Ctrl+End at once).
-    if (!m_lines.complete() && offset >= 0) {
-        m_lines.extendTo(offset);
-        takeInLines();
-    }
-    return m_rows.rowOf(std::clamp<qsizetype>(offset, 0, m_document.size()));
-}
-
-QString SourceView::rowText(qsizetype row)
-{
-    if (row < 0 || row >= rowCount())
-        return {};
-    const Row r = rowAt(row);
-    return m_document.mid(r.start, r.end - r.start);
-}
-
-qsizetype SourceView::lineNumberOfRow(qsizetype row)
-{
-    if (row < 0 || row >= rowCount())
-        return 0;
-    const Row r = rowAt(row);
-    return r.indexInLine == 0 ? r.line + 1 : 0;
-}
-
-qsizetype SourceView::firstVisibleRow() const
-{
-    return m_rows.firstRowOf(std::min(m_topLine, std::max<qsizetype>(m_rows.lineCount() - 1, 0))) + m_topIndexInLine;
-}
-
-bool SourceView::coloursReadyOnScreen()
-{
-    if (!m_colouring->isActive() || rowCount() == 0)
-        return true;
-    const qsizetype last = std::min(rowCount() - 1, firstVisibleRow() + visibleRows());
-    return m_colouring->isReadyAt(rowAt(last).start);
-}
-
-// ---- Metrics, scroll bars, the gutter and the fields
-
-void SourceView::updateMetrics()
-{
-    const QFontMetricsF metrics(font());
-    m_lineHeight = std::max(1, qCeil(metrics.lineSpacing()));
-    m_charWidth = std::max<qreal>(1, metrics.horizontalAdvance(QLatin1Char('M')));
-}
+// ---- Scroll bars, the gutter and the fields
 
 int SourceView::visibleRows() const
 {
-    return std::max(1, viewport()->height() / m_lineHeight);
+    return std::max(1, viewport()->height() / m_layer.lineHeight());
 }
 
 int SourceView::textLeft() const
@@ -372,58 +177,33 @@ int SourceView::textLeft() const
 
 void SourceView::updateScrollBars()
 {
-    QScrollBar *v = verticalScrollBar();
-    const qsizetype rows = rowCount();
     m_syncingScrollBar = true;
-    v->setRange(0, int(std::clamp<qsizetype>(rows - visibleRows(), 0, std::numeric_limits<int>::max())));
-    v->setPageStep(visibleRows());
-    v->setSingleStep(1);
-    // The top row stays put: rows above it that were measured only change its number.
-    if (firstVisibleRow() > v->maximum()) {
-        const DisplayRows::Place place = m_rows.placeOfRow(v->maximum());
-        m_topLine = place.line;
-        m_topIndexInLine = place.row;
-    }
-    v->setValue(int(std::min<qsizetype>(firstVisibleRow(), std::numeric_limits<int>::max())));
+    setHorizontalScrollBarPolicy(m_wrapping ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    m_layer.fitScrollBars(*verticalScrollBar(), *horizontalScrollBar(), visibleRows(), viewport()->width());
     m_syncingScrollBar = false;
-
-    QScrollBar *h = horizontalScrollBar();
-    if (m_wrapping) {
-        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        h->setRange(0, 0);
-        return;
-    }
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    const qreal longest = qreal(std::min(m_lines.longestLine(), maxRowLength)) * m_charWidth;
-    const qreal contentWidth = std::max(longest, m_widestRow) + 2 * margin;
-    h->setRange(0, std::max(0, int(std::min<qreal>(contentWidth, 1e9)) - viewport()->width()));
-    h->setPageStep(viewport()->width());
-    h->setSingleStep(int(m_charWidth * 4));
 }
 
 int SourceView::gutterWidth() const
 {
     const int digits = int(QString::number(std::max<qsizetype>(m_rows.lineCount(), 1)).size());
-    return 2 * margin + qCeil(QFontMetricsF(font()).horizontalAdvance(QLatin1Char('9')) * std::max(digits, 2));
+    return 2 * margin + qCeil(QFontMetricsF(m_layer.font()).horizontalAdvance(QLatin1Char('9')) * std::max(digits, 2));
 }
 
 void SourceView::updateGutter()
 {
+    // An open field is a strip above the text, so that it never hides a match.
+    const int top = m_fields->place(contentsRect());
     const int width = gutterWidth();
-    setViewportMargins(width, 0, 0, 0);
-    const QRect inside = contentsRect();
-    m_gutter->setGeometry(inside.left(), inside.top(), width, viewport()->height());
+    setViewportMargins(width, top, 0, 0);
+    m_gutter->setGeometry(contentsRect().left(), contentsRect().top() + top, width, viewport()->height());
     m_gutter->update();
 }
 
-void SourceView::placeBars()
+void SourceView::fieldsChanged()
 {
-    const QRect area = viewport()->geometry();
-    for (QWidget *bar : {static_cast<QWidget *>(m_findBar), static_cast<QWidget *>(m_goToLineBar)}) {
-        const int width = std::min(bar->sizeHint().width(), std::max(area.width() - 8, 0));
-        bar->setGeometry(area.right() + 1 - 4 - width, area.top() + 4, width, bar->sizeHint().height());
-        bar->raise();
-    }
+    updateGutter();
+    updateScrollBars();
+    viewport()->update();
 }
 
 void SourceView::resizeEvent(QResizeEvent *event)
@@ -431,18 +211,13 @@ void SourceView::resizeEvent(QResizeEvent *event)
     QAbstractScrollArea::resizeEvent(event);
     if (m_wrapping)
         relayout();
-    updateGutter();
-    updateScrollBars();
-    placeBars();
+    fieldsChanged();
 }
 
 void SourceView::scrollContentsBy(int, int)
 {
-    if (!m_syncingScrollBar) {
-        const DisplayRows::Place place = m_rows.placeOfRow(verticalScrollBar()->value());
-        m_topLine = place.line;
-        m_topIndexInLine = place.row;
-    }
+    if (!m_syncingScrollBar)
+        m_layer.setFirstVisibleRow(verticalScrollBar()->value());
     viewport()->update();
     m_gutter->update();
 }
@@ -451,11 +226,11 @@ void SourceView::changeEvent(QEvent *event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        updateMetrics();
+        m_layer.setFont(font());
         relayout();
-        placeBars();
+        fieldsChanged();
     } else if (event->type() == QEvent::PaletteChange) {
-        m_layouts.clear();
+        m_layer.setPalette(palette());
         viewport()->update();
     }
 }
@@ -476,15 +251,13 @@ void SourceView::setZoom(int percent)
 void SourceView::zoomIn()
 {
     const auto next = std::upper_bound(zoomSteps.begin(), zoomSteps.end(), m_zoom);
-    if (next != zoomSteps.end())
-        setZoom(*next);
+    setZoom(next != zoomSteps.end() ? *next : m_zoom);
 }
 
 void SourceView::zoomOut()
 {
     const auto at = std::lower_bound(zoomSteps.begin(), zoomSteps.end(), m_zoom);
-    if (at != zoomSteps.begin())
-        setZoom(*std::prev(at));
+    setZoom(at != zoomSteps.begin() ? *std::prev(at) : m_zoom);
 }
 
 void SourceView::setWrapping(bool wrapping)
@@ -499,168 +272,31 @@ void SourceView::setWrapping(bool wrapping)
 
 // ---- Painting
 
-QTextLayout *SourceView::layoutFor(const Row &row)
-{
-    const bool colourReady = !m_colouring->isActive() || m_colouring->isReadyAt(row.start);
-    if (auto found = m_layouts.find(row.start); found != m_layouts.end())
-        return found->layout.get();
-    if (m_layouts.size() > layoutCacheLimit)
-        m_layouts.clear();
-
-    QString shown = m_document.mid(row.start, row.end - row.start);
-    for (QChar &c : shown)
-        c = displayChar(c);
-    auto layout = std::make_shared<QTextLayout>(shown, font());
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    option.setTabStopDistance(8.0 * m_charWidth);
-    layout->setTextOption(option);
-    layout->setCacheEnabled(true);
-    if (m_colouring->isActive() && colourReady) {
-        // Colours from this row's start to the next row's, so that the state carries on.
-        const MarkupColours colours(palette());
-        QList<QTextLayout::FormatRange> formats;
-        for (const MarkupSpan &span : m_colouring->spans(row.start, row.next)) {
-            if (span.role == MarkupRole::Text || span.start >= shown.size())
-                continue;
-            QTextCharFormat format;
-            format.setForeground(colours.colour(span.role));
-            formats.append({int(span.start), int(std::min(span.length, shown.size() - span.start)), format});
-        }
-        layout->setFormats(formats);
-    }
-    layout->beginLayout();
-    QTextLine line = layout->createLine();
-    if (line.isValid())
-        line.setLineWidth(1e7);
-    layout->endLayout();
-    if (!m_wrapping && line.isValid() && line.naturalTextWidth() > m_widestRow) {
-        m_widestRow = line.naturalTextWidth();
-        updateScrollBars();
-    }
-    m_layouts.insert(row.start, {layout, colourReady});
-    return layout.get();
-}
-
-QList<qsizetype> SourceView::visibleMatches(qsizetype from, qsizetype to) const
-{
-    QList<qsizetype> matches;
-    const TextSearch &search = m_find->search();
-    if (!m_findBar->isVisible() || search.isEmpty())
-        return matches;
-    for (qsizetype at = search.findNext(m_document, std::max<qsizetype>(0, from - search.length() + 1), to);
-         at >= 0 && matches.size() < markedMatchLimit; at = search.findNext(m_document, at + search.length(), to)) {
-        matches.append(at);
-    }
-    return matches;
-}
-
 void SourceView::paintEvent(QPaintEvent *)
 {
     QPainter painter(viewport());
     if (rowCount() == 0)
         return;
-    const qsizetype selStart = std::min(m_anchor, m_cursor);
-    const qsizetype selEnd = std::max(m_anchor, m_cursor);
-    const QPalette &pal = palette();
-    const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
-    QTextCharFormat selectedFormat;
-    selectedFormat.setBackground(pal.brush(group, QPalette::Highlight));
-    selectedFormat.setForeground(pal.brush(group, QPalette::HighlightedText));
-    QTextCharFormat matchFormat;
-    matchFormat.setBackground(MarkupColours(pal).matchMark());
-    painter.setPen(pal.color(QPalette::Text));
-
-    // The rows on screen, first, so that the matches among them are found in one go.
-    const qsizetype first = firstVisibleRow();
-    QList<Row> rows;
-    Row row = rowAt(first);
-    for (int i = 0; i <= visibleRows() && row.line >= 0; ++i, row = nextRow(row))
-        rows.append(row);
-    const QList<qsizetype> matches = visibleMatches(rows.first().start, rows.last().end);
-    const qsizetype matchLength = m_find->search().length();
-    const qsizetype cursorRow = rowOf(m_cursor);
-
-    int y = 0;
-    for (qsizetype i = 0; i < rows.size(); ++i, y += m_lineHeight) {
-        const Row &r = rows[i];
-        QTextLayout *layout = layoutFor(r);
-        QList<QTextLayout::FormatRange> marks;
-        for (qsizetype at : matches) {
-            const qsizetype from = std::max(at, r.start);
-            const qsizetype to = std::min(at + matchLength, r.end);
-            if (from < to)
-                marks.append({int(from - r.start), int(to - from), matchFormat});
-        }
-        // A selection that runs over a line's end shows the break as a little space.
-        const qsizetype from = std::max(selStart, r.start);
-        const qsizetype to = std::min(selEnd, r.end);
-        if (from < to)
-            marks.append({int(from - r.start), int(to - from), selectedFormat});
-        const QPointF origin(textLeft(), y);
-        const bool lineBreakSelected = selEnd > r.end && selStart <= r.end && i + 1 < rows.size() && rows[i + 1].start > r.end;
-        if (lineBreakSelected) {
-            const qreal endX = layout->lineAt(0).naturalTextWidth();
-            painter.fillRect(QRectF(origin.x() + endX, y, m_charWidth / 2.0, m_lineHeight), selectedFormat.background());
-        }
-        layout->draw(&painter, origin, marks);
-        if (hasFocus() && first + i == cursorRow)
-            layout->drawCursor(&painter, origin, int(std::clamp(m_cursor, r.start, r.end) - r.start));
-    }
-}
-
-void SourceView::paintGutter(QPaintEvent *event)
-{
-    QPainter painter(m_gutter);
-    painter.fillRect(event->rect(), palette().color(QPalette::Window));
-    if (rowCount() == 0)
-        return;
-    painter.setPen(MarkupColours(palette()).lineNumbers());
-    painter.setFont(font());
-    const int width = m_gutter->width() - margin;
-    const QFontMetrics metrics(font());
-    Row row = rowAt(firstVisibleRow());
-    for (int i = 0, y = 0; i <= visibleRows() && row.line >= 0; ++i, y += m_lineHeight, row = nextRow(row)) {
-        // Rows that continue a line carry no number.
-        if (row.indexInLine == 0)
-            painter.drawText(QRect(0, y, width, m_lineHeight), Qt::AlignRight | Qt::AlignVCenter, QString::number(row.line + 1));
-    }
+    RowLayer::Marks marks;
+    marks.selectionStart = std::min(m_anchor, m_cursor);
+    marks.selectionEnd = std::max(m_anchor, m_cursor);
+    marks.caret = hasFocus() ? m_cursor : -1;
+    marks.group = hasFocus() ? QPalette::Active : QPalette::Inactive;
+    const qsizetype first = m_layer.rowAt(firstVisibleRow()).start;
+    const qsizetype last = m_layer.rowAt(std::min(firstVisibleRow() + visibleRows(), rowCount() - 1)).end;
+    marks.matches = m_fields->find()->matchesIn(m_document, first, last);
+    marks.matchLength = m_fields->find()->matchLength();
+    m_layer.paintText(painter, textLeft(), visibleRows(), marks);
 }
 
 // ---- The caret and the selection
-
-qsizetype SourceView::offsetAt(QPoint pos)
-{
-    if (rowCount() == 0)
-        return 0;
-    const qsizetype row = std::clamp<qsizetype>(firstVisibleRow() + (pos.y() < 0 ? -1 : pos.y() / m_lineHeight), 0, rowCount() - 1);
-    const Row r = rowAt(row);
-    const int column = layoutFor(r)->lineAt(0).xToCursor(pos.x() - textLeft());
-    return r.start + std::clamp<qsizetype>(column, 0, r.end - r.start);
-}
-
-qreal SourceView::xOf(qsizetype offset)
-{
-    const Row r = rowAt(rowOf(offset));
-    return layoutFor(r)->lineAt(0).cursorToX(int(std::clamp(offset, r.start, r.end) - r.start));
-}
-
-QRectF SourceView::characterRect(qsizetype offset)
-{
-    offset = std::clamp<qsizetype>(offset, 0, m_document.size());
-    const qsizetype row = rowOf(offset);
-    const qreal x = xOf(offset);
-    const qreal next = offset < m_document.size() ? xOf(offset + 1) : x + m_charWidth;
-    const qreal y = qreal(row - firstVisibleRow()) * m_lineHeight;
-    return QRectF(textLeft() + x, y, std::max<qreal>(next - x, 1), m_lineHeight);
-}
 
 void SourceView::moveCursor(qsizetype offset, bool keepAnchor)
 {
     m_cursor = std::clamp<qsizetype>(offset, 0, m_document.size());
     if (!keepAnchor)
         m_anchor = m_cursor;
-    ensureCursorVisible();
+    ensureVisible(m_cursor);
     selectionChanged();
 }
 
@@ -686,23 +322,22 @@ void SourceView::selectAll()
 void SourceView::selectionChanged()
 {
     viewport()->update();
+    m_fields->find()->selectionMoved(m_anchor, m_cursor);
     SourceViewAccessible::notifyCaretMoved(this);
     SourceViewAccessible::notifySelectionChanged(this);
 }
 
 void SourceView::scrollToRow(qsizetype row)
 {
-    const DisplayRows::Place place = m_rows.placeOfRow(std::max<qsizetype>(row, 0));
-    m_topLine = place.line;
-    m_topIndexInLine = place.row;
+    m_layer.setFirstVisibleRow(row);
     updateScrollBars();
     viewport()->update();
     m_gutter->update();
 }
 
-void SourceView::ensureCursorVisible()
+void SourceView::ensureVisible(qsizetype offset)
 {
-    const qsizetype row = rowOf(m_cursor);
+    const qsizetype row = m_layer.rowOf(offset);
     const qsizetype top = firstVisibleRow();
     if (row < top)
         scrollToRow(row);
@@ -710,13 +345,32 @@ void SourceView::ensureCursorVisible()
         scrollToRow(row - visibleRows() + 1);
     if (m_wrapping)
         return;
-    const int x = int(xOf(m_cursor));
+    // A quarter of the view's width is kept clear on the side the text came from.
+    const int x = int(m_layer.xOf(offset));
     QScrollBar *h = horizontalScrollBar();
     const int room = viewport()->width() - 2 * margin;
     if (x < h->value())
         h->setValue(std::max(0, x - room / 4));
     else if (x > h->value() + room)
         h->setValue(x - room + room / 4);
+}
+
+void SourceView::scrollToRange(qsizetype from, qsizetype to)
+{
+    ensureVisible(to);
+    ensureVisible(from);
+}
+
+void SourceView::showMatch(qsizetype from, qsizetype to)
+{
+    // Its end in view, then its start, so that a match wider than the view shows where
+    // it begins.
+    m_anchor = std::clamp<qsizetype>(from, 0, m_document.size());
+    m_cursor = std::clamp<qsizetype>(to, 0, m_document.size());
+    scrollToRange(m_anchor, m_cursor);
+    selectionChanged();
+    // The current match is the selection: Ctrl+C and the primary selection have it.
+    copySelection(QClipboard::Selection);
 }
 
 void SourceView::copySelection(QClipboard::Mode mode)
@@ -733,32 +387,21 @@ void SourceView::copySelection(QClipboard::Mode mode)
 
 void SourceView::mousePressEvent(QMouseEvent *event)
 {
-    int button = 0;
-    switch (event->button()) {
-    case Qt::LeftButton: button = MouseButton::left; break;
-    case Qt::RightButton: button = MouseButton::right; break;
-    case Qt::MiddleButton: button = MouseButton::middle; break;
-    default: break;
-    }
-    const Qt::KeyboardModifiers mods = event->modifiers();
-    const int shift = (mods & Qt::ShiftModifier ? ShiftState::shift : 0) | (mods & Qt::ControlModifier ? ShiftState::ctrl : 0)
-            | (mods & Qt::AltModifier ? ShiftState::alt : 0);
-    const QPoint pos = event->position().toPoint();
-
-    // Only the left button selects; right and middle presses leave caret and
-    // selection where they were.
-    if (event->button() == Qt::LeftButton) {
+    const CaretInput::Press press = CaretInput::fromMouse(*event);
+    if (press == CaretInput::Press::SelectWord) {
+        const auto [from, to] = CaretInput::wordAt(m_document, offsetAt(event->position().toPoint()));
+        m_anchor = from;
+        moveCursor(to, true);
+        copySelection(QClipboard::Selection);
+    } else if (press != CaretInput::Press::None) {
         m_selecting = true;
         m_preferredX = -1;
-        moveCursor(offsetAt(pos), mods & Qt::ShiftModifier);
+        moveCursor(offsetAt(event->position().toPoint()), press == CaretInput::Press::Extend);
     }
     event->accept();
-
-    if (button != 0) {
-        const QPointF inView = viewport()->mapTo(this, event->position());
-        emit mouseDown(button, shift, Twips::fromPixels(inView.x(), logicalDpiX()),
-                       Twips::fromPixels(inView.y(), logicalDpiY()));
-    }
+    // A double click's second press selects a word; of another button, it is a press.
+    if (press != CaretInput::Press::SelectWord)
+        emit pressed(event->button(), event->modifiers(), viewport()->mapTo(this, event->position()));
 }
 
 void SourceView::mouseMoveEvent(QMouseEvent *event)
@@ -776,62 +419,6 @@ void SourceView::mouseReleaseEvent(QMouseEvent *event)
     }
 }
 
-void SourceView::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton) {
-        mousePressEvent(event);
-        return;
-    }
-    const qsizetype at = offsetAt(event->position().toPoint());
-    qsizetype from = at;
-    qsizetype to = at;
-    while (from > 0 && isWordChar(m_document.at(from - 1)))
-        --from;
-    while (to < m_document.size() && isWordChar(m_document.at(to)))
-        ++to;
-    if (from == to && to < m_document.size())
-        ++to;
-    m_anchor = from;
-    moveCursor(to, true);
-    copySelection(QClipboard::Selection);
-}
-
-void SourceView::gutterMouse(QMouseEvent *event)
-{
-    if (rowCount() == 0)
-        return;
-    const int y = int(event->position().y());
-    const qsizetype row = std::clamp<qsizetype>(firstVisibleRow() + (y < 0 ? -1 : y / m_lineHeight), 0, rowCount() - 1);
-    const qsizetype line = rowAt(row).line;
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-        if (event->button() != Qt::LeftButton)
-            return;
-        setFocus(Qt::MouseFocusReason);
-        m_gutterAnchorLine = line;
-        break;
-    case QEvent::MouseMove:
-        if (m_gutterAnchorLine < 0 || !(event->buttons() & Qt::LeftButton))
-            return;
-        break;
-    case QEvent::MouseButtonRelease:
-        if (m_gutterAnchorLine >= 0)
-            copySelection(QClipboard::Selection);
-        m_gutterAnchorLine = -1;
-        return;
-    default:
-        return;
-    }
-    // Whole lines, from the line pressed on to the line under the pointer, breaks
-    // included.
-    const qsizetype first = std::min(line, m_gutterAnchorLine);
-    const qsizetype last = std::max(line, m_gutterAnchorLine);
-    if (line >= m_gutterAnchorLine)
-        setSelection(m_lines.lineStart(first), m_lines.nextLineStart(last));
-    else
-        setSelection(m_lines.nextLineStart(last), m_lines.lineStart(first));
-}
-
 void SourceView::wheelEvent(QWheelEvent *event)
 {
     if (event->modifiers() & Qt::ControlModifier) {
@@ -847,249 +434,58 @@ void SourceView::wheelEvent(QWheelEvent *event)
 
 void SourceView::keyPressEvent(QKeyEvent *event)
 {
-    if (event == QKeySequence::Copy) {
+    if (event->key() == Qt::Key_Escape && m_fields->isOpen()) {
+        m_fields->close();
+        return;
+    }
+    const CaretInput::KeyCommand command = CaretInput::fromKey(*event);
+    if (command.copy) {
         copySelection(QClipboard::Clipboard);
-        return;
-    }
-    if (event == QKeySequence::SelectAll) {
+    } else if (command.selectAll) {
         selectAll();
-        return;
-    }
-    if (event->key() == Qt::Key_Escape && (m_findBar->isVisible() || m_goToLineBar->isVisible())) {
-        closeBars();
-        return;
-    }
-
-    const bool extend = event->modifiers() & Qt::ShiftModifier;
-    const bool word = event->modifiers() & Qt::ControlModifier;
-    const qsizetype rowIndex = rowOf(m_cursor);
-    const Row row = rowAt(rowIndex);
-    const auto toRow = [this](qsizetype target) {
-        const Row r = rowAt(std::clamp<qsizetype>(target, 0, rowCount() - 1));
-        const int column = layoutFor(r)->lineAt(0).xToCursor(m_preferredX);
-        return r.start + std::clamp<qsizetype>(column, 0, r.end - r.start);
-    };
-
-    qsizetype target = m_cursor;
-    bool vertical = false;
-    switch (event->key()) {
-    case Qt::Key_Left:
-        if (m_cursor == row.start && rowIndex > 0)
-            target = rowAt(rowIndex - 1).end;
-        else if (word) {
-            while (target > row.start && !isWordChar(m_document.at(target - 1)))
-                --target;
-            while (target > row.start && isWordChar(m_document.at(target - 1)))
-                --target;
-        } else {
-            target = m_cursor - 1;
-            if (target > 0 && m_document.at(target).isLowSurrogate())
-                --target;
-        }
-        break;
-    case Qt::Key_Right:
-        if (m_cursor >= row.end && rowIndex + 1 < rowCount())
-            target = rowAt(rowIndex + 1).start;
-        else if (word) {
-            while (target < row.end && !isWordChar(m_document.at(target)))
-                ++target;
-            while (target < row.end && isWordChar(m_document.at(target)))
-                ++target;
-        } else {
-            target = std::min(m_cursor + 1, row.end);
-            if (target < m_document.size() && m_document.at(target).isLowSurrogate())
-                ++target;
-        }
-        break;
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown: {
-        if (m_preferredX < 0)
-            m_preferredX = xOf(m_cursor);
-        const int step = (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) ? 1 : visibleRows();
-        const int sign = (event->key() == Qt::Key_Up || event->key() == Qt::Key_PageUp) ? -1 : 1;
-        if (step > 1)
-            scrollToRow(std::clamp<qsizetype>(firstVisibleRow() + sign * step, 0, verticalScrollBar()->maximum()));
-        target = toRow(rowIndex + sign * step);
-        vertical = true;
-        break;
-    }
-    case Qt::Key_Home:
-        target = word ? 0 : row.start;
-        break;
-    case Qt::Key_End:
-        target = word ? m_document.size() : row.end;
-        break;
-    default:
+    } else if (command.move != CaretInput::Move::None) {
+        const qsizetype target = CaretInput::target(command.move, m_cursor, m_document, m_layer, m_preferredX, visibleRows());
+        const qreal keepX = m_preferredX;
+        moveCursor(target, command.extend);
+        m_preferredX = keepX;
+        updateScrollBars();
+    } else {
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
-    if (!vertical)
-        m_preferredX = -1;
-    const qreal keepX = m_preferredX;
-    moveCursor(target, extend);
-    m_preferredX = keepX;
     event->accept();
-}
-
-void SourceView::focusInEvent(QFocusEvent *event)
-{
-    QAbstractScrollArea::focusInEvent(event);
-    viewport()->update();
-}
-
-void SourceView::focusOutEvent(QFocusEvent *event)
-{
-    QAbstractScrollArea::focusOutEvent(event);
-    viewport()->update();
 }
 
 bool SourceView::event(QEvent *event)
 {
     // Escape belongs to an open field first, not to a shortcut elsewhere in the window.
     if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
-        && (m_findBar->isVisible() || m_goToLineBar->isVisible())) {
+        && m_fields->isOpen()) {
         event->accept();
         return true;
     }
+    // The caret shows only while the view has the focus.
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+        viewport()->update();
     return QAbstractScrollArea::event(event);
 }
 
 // ---- Find and go to line
 
-void SourceView::openFind()
+void SourceView::setFieldFont(const QFont &font)
 {
-    m_goToLineBar->hide();
-    // A selection on one line is what to look for.
-    const QString selected = selectedText();
-    if (!selected.isEmpty() && !selected.contains(u'\n') && !selected.contains(u'\r')) {
-        m_findBar->setText(selected);
-        m_find->setSearch(TextSearch(selected, m_findBar->matchCase() ? Qt::CaseSensitive : Qt::CaseInsensitive));
-        m_matchStart = std::min(m_anchor, m_cursor);
-        m_matchLength = selected.size();
-        m_matchWrapped = false;
-        m_searchFailed = false;
-    }
-    placeBars();
-    m_findBar->show();
-    m_findBar->focusField();
-    updateFindStatus();
-    viewport()->update();
+    m_fields->setFont(font);
+    fieldsChanged();
 }
 
-void SourceView::startFind(bool backwards)
+bool SourceView::goToLine(qsizetype line)
 {
-    m_searchFailed = false;
-    m_findBackwards = backwards;
-    if (m_find->search().isEmpty()) {
-        m_matchStart = -1;
-        updateFindStatus();
-        viewport()->update();
-        return;
-    }
-    // Typing searches from the caret; the next match is after the current one, the
-    // previous one before it. A caret moved away from the match since is where the
-    // search goes on from.
-    qsizetype from = std::min(m_anchor, m_cursor);
-    const bool onMatch = m_matchStart == from && std::abs(m_cursor - m_anchor) == m_matchLength;
-    if (onMatch)
-        from = backwards ? m_matchStart : m_matchStart + std::max<qsizetype>(m_matchLength, 1);
-    m_find->find(from, backwards);
-}
-
-void SourceView::findNext()
-{
-    if (m_find->search().isEmpty()) {
-        openFind();
-        return;
-    }
-    startFind(false);
-}
-
-void SourceView::findPrevious()
-{
-    if (m_find->search().isEmpty()) {
-        openFind();
-        return;
-    }
-    startFind(true);
-}
-
-void SourceView::showMatch(qsizetype start, qsizetype length, bool wrapped)
-{
-    m_matchStart = start;
-    m_matchLength = length;
-    m_matchWrapped = wrapped;
-    m_searchFailed = false;
-    // The current match is the selection: Ctrl+C and the primary selection have it.
-    m_anchor = std::clamp<qsizetype>(start, 0, m_document.size());
-    m_cursor = std::clamp<qsizetype>(start + length, 0, m_document.size());
-    // Its start in view, then its end.
-    const qsizetype end = m_cursor;
-    m_cursor = m_anchor;
-    ensureCursorVisible();
-    m_cursor = end;
-    ensureCursorVisible();
-    selectionChanged();
-    copySelection(QClipboard::Selection);
-    updateFindStatus();
-}
-
-void SourceView::updateFindStatus()
-{
-    const QLocale locale;
-    QString status;
-    if (m_find->search().isEmpty()) {
-        status.clear();
-    } else if (m_searchFailed) {
-        status = QStringLiteral("No results");
-    } else {
-        const qsizetype total = m_find->total();
-        const QString totalText = total < 0 ? QStringLiteral("…") : locale.toString(total);
-        if (m_matchStart >= 0) {
-            const qsizetype ordinal = m_find->ordinalAt(m_matchStart);
-            status = QStringLiteral("%1 of %2").arg(ordinal < 0 ? QStringLiteral("…") : locale.toString(ordinal), totalText);
-            // The search went round an end of the document to get here.
-            if (m_matchWrapped)
-                status += m_findBackwards ? QStringLiteral(", from the end") : QStringLiteral(", from the start");
-        } else if (total == 0) {
-            status = QStringLiteral("No results");
-        } else {
-            status = QStringLiteral("%1 matches").arg(totalText);
-        }
-    }
-    m_findBar->setStatus(status);
-}
-
-void SourceView::openGoToLine()
-{
-    m_findBar->hide();
-    placeBars();
-    m_goToLineBar->show();
-    m_goToLineBar->focusField();
-    viewport()->update();
-}
-
-void SourceView::goToLine(qsizetype line)
-{
-    // Past the end is the last line; the whole document must be indexed to know it.
-    m_lines.extendTo(m_document.size());
-    takeInLines();
-    const qsizetype index = std::clamp<qsizetype>(line, 1, m_lines.lineCount()) - 1;
-    const qsizetype row = rowOf(m_lines.lineStart(index));
+    if (line < 1 || line > m_lines.lineCount() || (!m_lines.complete() && line == m_lines.lineCount()))
+        return false;
+    const qsizetype start = m_lines.lineStart(line - 1);
     // The line lands a third of the way down, with some of what leads to it above.
-    scrollToRow(std::clamp<qsizetype>(row - visibleRows() / 3, 0, verticalScrollBar()->maximum()));
+    scrollToRow(std::clamp<qsizetype>(m_layer.rowOf(start) - visibleRows() / 3, 0, verticalScrollBar()->maximum()));
     m_preferredX = -1;
-    moveCursor(m_lines.lineStart(index), false);
-}
-
-void SourceView::closeBars()
-{
-    const bool wasOpen = m_findBar->isVisible() || m_goToLineBar->isVisible();
-    m_findBar->hide();
-    m_goToLineBar->hide();
-    if (wasOpen)
-        setFocus(Qt::OtherFocusReason);
-    viewport()->update();
+    moveCursor(start, false);
+    return true;
 }

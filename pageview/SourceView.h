@@ -2,48 +2,42 @@
 
 #include "DisplayRows.h"
 #include "LineIndex.h"
-#include "PageView.h"
+#include "RowLayer.h"
+#include "FindController.h"
+#include "ViewFields.h"
 
 #include <QAbstractScrollArea>
 #include <QClipboard>
-#include <QHash>
 #include <QTimer>
 
 #include <memory>
 
-class FindBar;
-class FindSession;
-class GoToLineBar;
 class LineNumberGutter;
 class MarkupColouring;
-class QTextLayout;
 
 // The page view: a read-only source view that stays quick on huge pages. It keeps the
 // document as the exact string it was given, and shows it row by row, laying out only
 // the rows on screen. Markup is coloured, lines are numbered in a gutter, and the view
 // finds text (Ctrl+F, F3), goes to a line (Ctrl+G), wraps long lines (Alt+Z) and
-// zooms (Ctrl+wheel, Ctrl++, Ctrl+-, Ctrl+0). The text property, Copy and Save always
-// give back the document itself.
-class SourceView : public QAbstractScrollArea, public PageView
+// zooms (Ctrl+wheel, Ctrl++, Ctrl+-, Ctrl+0). The rows and their painting are the
+// RowLayer's, the find field's work the FindController's, the caret's moves
+// CaretInput's; this class holds them together and takes the widget's events.
+class SourceView : public QAbstractScrollArea
 {
     Q_OBJECT
 
 public:
-    // Without wrapping, a longer line is cut into rows of at most this many characters.
-    static constexpr qsizetype maxRowLength = 2000;
+    static constexpr qsizetype maxRowLength = RowLayer::maxRowLength;
     static constexpr int minimumZoom = 50;
     static constexpr int maximumZoom = 400;
 
     explicit SourceView(QWidget *parent = nullptr);
     ~SourceView() override;
 
-    void setTextRTF(const QString &text) override;
-    void setText(const QString &text) override;
-    QString text() const override;
-    void setContentType(const QByteArray &mimeType) override;
-    QString saveFile(const QString &path, int format) override;
-    void setHeightTwips(float twips) override;
-    void setWidthTwips(float twips) override;
+    // Replaces the document; mimeType ("text/html") says how to colour it, empty for
+    // none.
+    void setText(const QString &text, const QByteArray &mimeType = {});
+    QString text() const { return m_document; }
 
     // The selection, as offsets into the document.
     qsizetype anchor() const { return m_anchor; }
@@ -51,20 +45,24 @@ public:
     void setSelection(qsizetype anchor, qsizetype cursor);
     QString selectedText() const;
     void selectAll();
+    // Brings [from, to) into view, its start first, leaving the selection alone.
+    void scrollToRange(qsizetype from, qsizetype to);
+    // Selects a match of the find field and brings it into view, clear of the edges.
+    void showMatch(qsizetype from, qsizetype to);
 
     // The document as it is shown, row by row; a huge one is indexed in slices.
     qsizetype rowCount() const { return m_rows.rowCount(); }
-    QString rowText(qsizetype row);
+    QString rowText(qsizetype row) { return m_layer.rowText(row); }
     // The line number shown beside a row, counted from 1; 0 for a row that continues
     // a line.
-    qsizetype lineNumberOfRow(qsizetype row);
-    qsizetype firstVisibleRow() const;
+    qsizetype lineNumberOfRow(qsizetype row) { return m_layer.lineNumberOfRow(row); }
+    qsizetype firstVisibleRow() const { return m_layer.firstVisibleRow(); }
     qsizetype lineCount() const { return m_lines.lineCount(); }
     bool indexComplete() const { return m_lines.complete(); }
 
     // Whether every row on screen has its colours (a jump far into a huge page waits
     // for the colouring to get there).
-    bool coloursReadyOnScreen();
+    bool coloursReadyOnScreen() { return m_layer.coloursReady(visibleRows()); }
 
     bool isWrapping() const { return m_wrapping; }
     void setWrapping(bool wrapping);
@@ -73,26 +71,31 @@ public:
     void zoomIn();
     void zoomOut();
 
-    void openFind();
-    void findNext();
-    void findPrevious();
-    FindBar *findBar() const { return m_findBar; }
-    void openGoToLine();
-    // Puts the caret at the start of line (counted from 1; past the end: the last line).
-    void goToLine(qsizetype line);
-    GoToLineBar *goToLineBar() const { return m_goToLineBar; }
+    // The find and go-to fields' font: the window's, never the view's zoom.
+    void setFieldFont(const QFont &font);
+    void openFind() { m_fields->openFind(); }
+    void findNext() { m_fields->find()->findNext(); }
+    void findPrevious() { m_fields->find()->findPrevious(); }
+    FindBar *findBar() const { return m_fields->findBar(); }
+    void openGoToLine() { m_fields->openGoToLine(); }
+    GoToLineBar *goToLineBar() const { return m_fields->goToLineBar(); }
+    // Puts the caret at the start of line (counted from 1) and brings it into view;
+    // false for a line not counted (yet).
+    bool goToLine(qsizetype line);
+    // A field opened, closed or changed its height: the text moves below it.
+    void fieldsChanged();
 
     // For the gutter and assistive technology.
-    QRectF characterRect(qsizetype offset);
-    qsizetype offsetAt(QPoint viewportPos);
-    int lineHeight() const { return m_lineHeight; }
+    QRectF characterRect(qsizetype offset) { return m_layer.characterRect(offset, textLeft()); }
+    qsizetype offsetAt(QPoint viewportPos) { return m_layer.offsetAt(m_layer.rowAtY(viewportPos.y()), viewportPos.x() - textLeft()); }
+    int lineHeight() const { return m_layer.lineHeight(); }
     int gutterWidth() const;
-    void paintGutter(QPaintEvent *event);
-    void gutterMouse(QMouseEvent *event);
+    // Copies the selection to the X11 primary selection, where there is one.
+    void offerSelection() { copySelection(QClipboard::Selection); }
 
 signals:
-    // Button: a MouseButton; shift: ShiftState bits; x, y in twips.
-    void mouseDown(int button, int shift, float x, float y);
+    // A mouse button went down on the text; position is in the view's own pixels.
+    void pressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF position);
 
 protected:
     bool event(QEvent *event) override;
@@ -101,61 +104,29 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override { mousePressEvent(event); }
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
 
 private:
-    // A row on screen: where its text starts and ends in the document, and its line.
-    struct Row
-    {
-        qsizetype line = 0;
-        qsizetype indexInLine = 0;
-        qsizetype start = 0;
-        qsizetype end = 0;
-        qsizetype next = 0; // where the row after it starts
-        bool lastOfLine = true;
-    };
-    struct CachedLayout
-    {
-        std::shared_ptr<QTextLayout> layout;
-        bool coloured = false;
-    };
-
     void showDocument(const QString &text);
     void backgroundSlice();
     void takeInLines();
     void applyRowRule();
     void relayout();
-    void updateMetrics();
     void updateScrollBars();
     void updateGutter();
-    void placeBars();
 
-    Row rowAt(qsizetype row);
-    Row rowOfLine(qsizetype line, qsizetype indexInLine);
-    Row nextRow(const Row &row);
-    qsizetype rowOf(qsizetype offset);
-    QTextLayout *layoutFor(const Row &row);
-    QList<qsizetype> visibleMatches(qsizetype from, qsizetype to) const;
-    qreal xOf(qsizetype offset);
     void scrollToRow(qsizetype row);
     void keepTop(qsizetype offset);
     void moveCursor(qsizetype offset, bool keepAnchor);
-    void ensureCursorVisible();
+    void ensureVisible(qsizetype offset);
     void copySelection(QClipboard::Mode mode);
     void selectionChanged();
     int visibleRows() const;
     int textLeft() const;
-
-    void startFind(bool backwards);
-    void showMatch(qsizetype start, qsizetype length, bool wrapped);
-    void updateFindStatus();
-    void closeBars();
 
     QString m_document;
     QByteArray m_mimeType;
@@ -163,34 +134,18 @@ private:
     DisplayRows m_rows;
     QTimer m_background;
     std::unique_ptr<MarkupColouring> m_colouring;
-    std::unique_ptr<FindSession> m_find;
+    RowLayer m_layer;
 
     qsizetype m_anchor = 0;
     qsizetype m_cursor = 0;
     qreal m_preferredX = -1;
     bool m_selecting = false;
-    qsizetype m_gutterAnchorLine = -1;
-    // The row at the top of the view: its line and which of the line's rows it is.
-    // Rows above it may still be estimated; this stays put while they are measured.
-    qsizetype m_topLine = 0;
-    qsizetype m_topIndexInLine = 0;
     bool m_syncingScrollBar = false;
 
     bool m_wrapping = false;
     int m_zoom = 100;
     qreal m_basePointSize = 0;
-    int m_lineHeight = 1;
-    qreal m_charWidth = 1;
-    qreal m_widestRow = 0;
-    QHash<qsizetype, CachedLayout> m_layouts;
 
     LineNumberGutter *m_gutter;
-    FindBar *m_findBar;
-    GoToLineBar *m_goToLineBar;
-    // The current match, and how the last search went round the ends.
-    qsizetype m_matchStart = -1;
-    qsizetype m_matchLength = 0;
-    bool m_matchWrapped = false;
-    bool m_findBackwards = false;
-    bool m_searchFailed = false;
+    ViewFields *m_fields;
 };

@@ -2,6 +2,7 @@
 #include "CurlTransfer.h"
 #include "Fakes.h"
 #include "Form1.h"
+#include "QtPageView.h"
 #include "QtPopupMenu.h"
 #include "QtStatusBar.h"
 #include "QtTextBox.h"
@@ -259,7 +260,7 @@ void TestForm1::failedFetchReportsAndKeepsEverything()
 
     Window w;
     w.form->show();
-    w.form->rchtxtHTML()->setTextRTF(QStringLiteral("the page the user had"));
+    w.form->pageView()->setTextRTF(QStringLiteral("the page the user had"));
     QVERIFY(w.connectTo(address));
 
     QCOMPARE(w.messageBox.prompts.size(), 1);

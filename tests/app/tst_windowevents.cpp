@@ -1,7 +1,11 @@
 #include "Fakes.h"
 #include "CloseConfirmation.h"
 #include "FormLoad.h"
+#include "QtPageView.h"
+#include "QtTextBox.h"
 #include "ResizeRule.h"
+#include "SourceView.h"
+#include "Twips.h"
 
 #include <QtTest>
 
@@ -14,7 +18,8 @@ private slots:
     void loadWithoutPanelIsAnError();
     void layoutRule_data();
     void layoutRule();
-    void resizeSetsSizesInOrder();
+    void resizeSizesTheControls_data();
+    void resizeSizesTheControls();
     void minimisedChangesNothing();
     void unload_data();
     void unload();
@@ -67,16 +72,30 @@ void TestWindowEvents::layoutRule()
     QTEST(sizes.urlWidth, "urlWidth");
 }
 
-void TestWindowEvents::resizeSetsSizesInOrder()
+void TestWindowEvents::resizeSizesTheControls_data()
 {
-    QStringList sizes;
-    FakePageView view;
-    view.sizes = &sizes;
-    FakeTextBox box;
-    box.sizes = &sizes;
-    Form_Resize(false, 3495.0f, 2820.0f, view, box);
-    QCOMPARE(sizes, (QStringList{QStringLiteral("view height 1810"), QStringLiteral("view width 3375"),
-                                 QStringLiteral("address box height 1070"), QStringLiteral("address box width 2255")}));
+    QTest::addColumn<float>("w");
+    QTest::addColumn<float>("h");
+    QTest::newRow("reference size") << 3495.0f << 2820.0f;
+    QTest::newRow("maximised 1920x1080 px") << 28920.0f << 16605.0f;
+    QTest::newRow("below every offset") << 100.0f << 900.0f;
+}
+
+// The real controls end at the sizes the rule gives, in pixels at the screen's dpi.
+void TestWindowEvents::resizeSizesTheControls()
+{
+    QFETCH(float, w);
+    QFETCH(float, h);
+    QWidget window;
+    auto *widget = new SourceView(&window);
+    QtPageView view(widget);
+    auto *box = new QtTextBox(&window);
+    Form_Resize(false, w, h, view, *box);
+    const LayoutSizes sizes = ::layoutRule(w, h);
+    QCOMPARE(widget->size(), QSize(Twips::toPixels(sizes.viewWidth, widget->logicalDpiX()),
+                                   Twips::toPixels(sizes.viewHeight, widget->logicalDpiY())));
+    QCOMPARE(box->size(), QSize(Twips::toPixels(sizes.urlWidth, box->logicalDpiX()),
+                                Twips::toPixels(sizes.urlHeight, box->logicalDpiY())));
 }
 
 void TestWindowEvents::minimisedChangesNothing()
@@ -107,7 +126,10 @@ void TestWindowEvents::unload()
     QTEST(Form_Unload(box, program), "cancel");
     QTEST(program.ended, "ended");
     QCOMPARE(box.prompts, QStringList{QStringLiteral("Are you sure you want to exit?")});
-    QCOMPARE(box.styles, QList<int>{36});
+    // A question with Yes and No.
+    QCOMPARE(box.styles.size(), 1);
+    QCOMPARE(box.styles.first() & MsgBox::buttonsMask, MsgBox::yesNo);
+    QCOMPARE(box.styles.first() & MsgBox::iconMask, MsgBox::question);
     QCOMPARE(box.titles, QStringList{QStringLiteral("Vellumin")});
 }
 
@@ -140,5 +162,5 @@ void TestWindowEvents::sessionEnding()
     QCOMPARE(session.released, interaction ? 1 : 0);
 }
 
-QTEST_GUILESS_MAIN(TestWindowEvents)
+QTEST_MAIN(TestWindowEvents)
 #include "tst_windowevents.moc"

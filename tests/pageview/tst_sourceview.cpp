@@ -1,7 +1,6 @@
 #include "SourceView.h"
 
 #include <QApplication>
-#include <QContextMenuEvent>
 #include <QClipboard>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -12,87 +11,13 @@ class TestSourceView : public QObject
     Q_OBJECT
 
 private slots:
-    void keepsTheExactString_data();
-    void keepsTheExactString();
-    void richTextShownAsSource();
-    void mouseDownReportsButtonAndKeys_data();
-    void mouseDownReportsButtonAndKeys();
     void rightPressKeepsCaretAndSelection();
-    void noBuiltInContextMenu();
-    void sizesInTwips();
     void rows_data();
     void rows();
     void keyboardSelectionCopiesTheDocument();
     void mouseDragSelects();
     void hugeSingleLineStaysBrowsable();
 };
-
-void TestSourceView::keepsTheExactString_data()
-{
-    QTest::addColumn<QString>("document");
-    QTest::newRow("CR LF") << QStringLiteral("a\r\nb\r\n");
-    QTest::newRow("no-break space") << QStringLiteral("a\u00A0b");
-    QTest::newRow("line and paragraph separators") << QStringLiteral("a\u2028b\u2029c");
-    QTest::newRow("NUL") << QString(QStringLiteral("a") + QChar(0) + QStringLiteral("b"));
-    QTest::newRow("lone CR") << QStringLiteral("a\rb");
-    QTest::newRow("empty") << QString();
-}
-
-void TestSourceView::keepsTheExactString()
-{
-    QFETCH(QString, document);
-    SourceView view;
-    view.setTextRTF(document);
-    QCOMPARE(view.text(), document);
-    view.setText(QStringLiteral("other"));
-    view.setText(document);
-    QCOMPARE(view.text(), document);
-}
-
-void TestSourceView::richTextShownAsSource()
-{
-    SourceView view;
-    const QString rtf = QStringLiteral("{\\rtf1\\ansi {\\b bold}}");
-    view.setTextRTF(rtf);
-    QCOMPARE(view.rowCount(), 1);
-    QCOMPARE(view.rowText(0), rtf);
-    QCOMPARE(view.text(), rtf);
-}
-
-void TestSourceView::mouseDownReportsButtonAndKeys_data()
-{
-    QTest::addColumn<Qt::MouseButton>("qtButton");
-    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-    QTest::addColumn<int>("button");
-    QTest::addColumn<int>("shift");
-    QTest::newRow("left") << Qt::LeftButton << Qt::KeyboardModifiers() << 1 << 0;
-    QTest::newRow("right") << Qt::RightButton << Qt::KeyboardModifiers() << 2 << 0;
-    QTest::newRow("middle") << Qt::MiddleButton << Qt::KeyboardModifiers() << 4 << 0;
-    QTest::newRow("shift+right") << Qt::RightButton << Qt::KeyboardModifiers(Qt::ShiftModifier) << 2 << 1;
-    QTest::newRow("ctrl+alt+right") << Qt::RightButton << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::AltModifier) << 2 << 6;
-}
-
-void TestSourceView::mouseDownReportsButtonAndKeys()
-{
-    QFETCH(Qt::MouseButton, qtButton);
-    QFETCH(Qt::KeyboardModifiers, modifiers);
-    SourceView view;
-    view.resize(300, 200);
-    view.setText(QStringLiteral("some text\nmore"));
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QSignalSpy spy(&view, &SourceView::mouseDown);
-
-    QTest::mousePress(view.viewport(), qtButton, modifiers, QPoint(20, 10));
-    QTest::mouseRelease(view.viewport(), qtButton, modifiers, QPoint(20, 10));
-    QCOMPARE(spy.size(), 1);
-    QTEST(spy.first().at(0).toInt(), "button");
-    QTEST(spy.first().at(1).toInt(), "shift");
-    // Positions in twips, relative to the view.
-    const float perPixel = 1440.0f / view.logicalDpiX();
-    QVERIFY(spy.first().at(2).toFloat() >= 20 * perPixel);
-    QVERIFY(spy.first().at(3).toFloat() >= 10 * perPixel);
-}
 
 void TestSourceView::rightPressKeepsCaretAndSelection()
 {
@@ -115,35 +40,6 @@ void TestSourceView::rightPressKeepsCaretAndSelection()
     QCOMPARE(view.cursorPosition(), 0);
 }
 
-void TestSourceView::noBuiltInContextMenu()
-{
-    SourceView view;
-    view.setText(QStringLiteral("text"));
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QSignalSpy spy(&view, &SourceView::mouseDown);
-    QContextMenuEvent keyboard(QContextMenuEvent::Keyboard, QPoint(5, 5), view.viewport()->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(view.viewport(), &keyboard);
-    QContextMenuEvent mouse(QContextMenuEvent::Mouse, QPoint(5, 5), view.viewport()->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(view.viewport(), &mouse);
-    QVERIFY(!QApplication::activePopupWidget());
-    QCOMPARE(spy.size(), 0);
-}
-
-void TestSourceView::sizesInTwips()
-{
-    SourceView view;
-    view.move(0, 360 * view.logicalDpiY() / 1440);
-    const QPoint origin = view.pos();
-    view.setHeightTwips(1810.0f);
-    view.setWidthTwips(3375.0f);
-    QCOMPARE(view.height(), qRound(1810.0 * view.logicalDpiY() / 1440.0));
-    QCOMPARE(view.width(), qRound(3375.0 * view.logicalDpiX() / 1440.0));
-    QCOMPARE(view.pos(), origin);
-    view.setHeightTwips(0.0f);
-    QCOMPARE(view.height(), 0);
-}
-
 void TestSourceView::rows_data()
 {
     QTest::addColumn<QString>("document");
@@ -153,6 +49,11 @@ void TestSourceView::rows_data()
     QTest::newRow("lone CR") << QStringLiteral("a\rb\r\nc") << QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
     QTest::newRow("empty") << QString() << QStringList{QString()};
     QTest::newRow("no line end") << QStringLiteral("abc") << QStringList{QStringLiteral("abc")};
+    // Shown as symbols on screen, kept as they are in the rows and the text.
+    QTest::newRow("line and paragraph separators do not end a line")
+        << QStringLiteral("a\u2028b\u2029c") << QStringList{QStringLiteral("a\u2028b\u2029c")};
+    QTest::newRow("NUL and no-break space") << QString(QStringLiteral("a") + QChar(0) + QStringLiteral("\u00A0b"))
+                                            << QStringList{QString(QStringLiteral("a") + QChar(0) + QStringLiteral("\u00A0b"))};
     const QString longLine(SourceView::maxRowLength * 2 + 5, QLatin1Char('x'));
     QTest::newRow("long line broken for display")
         << longLine << QStringList{longLine.left(SourceView::maxRowLength), longLine.mid(SourceView::maxRowLength, SourceView::maxRowLength),

@@ -2,10 +2,12 @@
 #include "GoToLineBar.h"
 #include "LineNumberGutter.h"
 #include "SourceView.h"
+#include "Twips.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QtTest>
@@ -76,6 +78,19 @@ private slots:
     void controlWheelZooms();
     void goToLine_data();
     void goToLine();
+    void goToLineWaitsForTheCount();
+    void fieldsKeepTheirFont_data();
+    void fieldsKeepTheirFont();
+    void matchClearOfTheFieldAndEdges_data();
+    void matchClearOfTheFieldAndEdges();
+    void countShownWhole_data();
+    void countShownWhole();
+    void everyControlOfTheFieldUsable_data();
+    void everyControlOfTheFieldUsable();
+    void tabGoesRoundTheField_data();
+    void tabGoesRoundTheField();
+    void countFollowsTheCaret_data();
+    void countFollowsTheCaret();
     void accessibleText();
 };
 
@@ -349,25 +364,282 @@ void TestSourceViewFeatures::goToLine_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<qsizetype>("caret");
-    QTest::newRow("the third line") << QStringLiteral("3") << qsizetype(9);
-    QTest::newRow("past the end: the last line") << QStringLiteral("999999999999999999999999") << qsizetype(15);
-    QTest::newRow("zero: the first line") << QStringLiteral("0") << qsizetype(0);
-    QTest::newRow("letters are not taken") << QStringLiteral("x2y") << qsizetype(5);
+    QTest::addColumn<QString>("hint"); // empty: the line was gone to and the field closed
+    const QString noSuchLine = QStringLiteral("There is no line %1; the lines are 1–4.");
+    QTest::newRow("the third line") << QStringLiteral("3") << qsizetype(9) << QString();
+    QTest::newRow("the last line") << QStringLiteral("4") << qsizetype(15) << QString();
+    QTest::newRow("letters are not taken") << QStringLiteral("x2y") << qsizetype(5) << QString();
+    QTest::newRow("past the end: refused") << QStringLiteral("5") << qsizetype(2) << noSuchLine.arg(5);
+    QTest::newRow("more digits than a number holds: refused")
+        << QStringLiteral("999999999999999999999999") << qsizetype(2) << noSuchLine.arg(QStringLiteral("999999999999999999999999"));
+    QTest::newRow("zero: refused") << QStringLiteral("0") << qsizetype(2) << noSuchLine.arg(0);
+    QTest::newRow("empty: refused") << QString() << qsizetype(2) << QStringLiteral("Type a line number, 1–4.");
 }
 
 void TestSourceViewFeatures::goToLine()
 {
     QFETCH(QString, typed);
+    QFETCH(QString, hint);
     ShownView shown(QStringLiteral("one\r\ntwo\nthree\rfour"));
     shown.view.setSelection(2, 2);
     shown.view.openGoToLine();
     QLineEdit *field = shown.view.goToLineBar()->field();
     QVERIFY(field->hasFocus());
+    // The range is shown before anything is typed.
+    QCOMPARE(field->placeholderText(), QStringLiteral("1–4"));
     QTest::keyClicks(field, typed);
     QTest::keyClick(field, Qt::Key_Return);
     QTEST(shown.view.cursorPosition(), "caret");
-    QVERIFY(!shown.view.goToLineBar()->isVisible());
-    QVERIFY(shown.view.hasFocus());
+    QCOMPARE(shown.view.goToLineBar()->hint(), hint);
+    if (hint.isEmpty()) {
+        QVERIFY(!shown.view.goToLineBar()->isVisible());
+        QVERIFY(shown.view.hasFocus());
+    } else {
+        // Refused: the field stays open with its hint in sight, to be typed again.
+        QVERIFY(shown.view.goToLineBar()->isVisible());
+        QVERIFY(shown.view.goToLineBar()->findChild<QLabel *>(QStringLiteral("goToLineHint"))->isVisible());
+        QVERIFY(field->hasFocus());
+    }
+}
+
+void TestSourceViewFeatures::goToLineWaitsForTheCount()
+{
+    // Far more lines than are counted before the first screen shows.
+    const QString document = QStringLiteral("ab\n").repeated(3'000'000);
+    SourceView view;
+    view.resize(480, 300);
+    view.setText(document);
+    view.show();
+    QVERIFY(!view.indexComplete());
+    view.openGoToLine();
+    QLineEdit *field = view.goToLineBar()->field();
+    QVERIFY(field->placeholderText().endsWith(u'…'));
+    QTest::keyClicks(field, QStringLiteral("2900000"));
+    QTest::keyClick(field, Qt::Key_Return);
+    QVERIFY(!view.indexComplete());
+    QCOMPARE(view.goToLineBar()->hint(), QStringLiteral("Counting lines…"));
+    QTRY_COMPARE_WITH_TIMEOUT(view.cursorPosition(), qsizetype(2'899'999) * 3, 30000);
+    QVERIFY(!view.goToLineBar()->isVisible());
+    // Once counted, a line past the end is refused like any other.
+    view.openGoToLine();
+    QCOMPARE(field->placeholderText(), QStringLiteral("1–3,000,001"));
+    QTest::keyClicks(field, QStringLiteral("3000002"));
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(view.cursorPosition(), qsizetype(2'899'999) * 3);
+    QVERIFY(view.goToLineBar()->hint().startsWith(QStringLiteral("There is no line 3000002")));
+}
+
+void TestSourceViewFeatures::fieldsKeepTheirFont_data()
+{
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<bool>("windowFontGiven");
+    QTest::newRow("zoomed out, the application's font") << SourceView::minimumZoom << false;
+    QTest::newRow("zoomed in, the application's font") << SourceView::maximumZoom << false;
+    QTest::newRow("zoomed out, the window's font") << SourceView::minimumZoom << true;
+    QTest::newRow("zoomed in, the window's font") << SourceView::maximumZoom << true;
+}
+
+void TestSourceViewFeatures::fieldsKeepTheirFont()
+{
+    QFETCH(int, zoom);
+    QFETCH(bool, windowFontGiven);
+    ShownView shown(QStringLiteral("text"));
+    QFont expected = QApplication::font();
+    if (windowFontGiven) {
+        expected = QFont(QStringLiteral("Sans Serif"), 11, QFont::Bold);
+        shown.view.setFieldFont(expected);
+    }
+    shown.view.setZoom(zoom);
+    shown.view.openFind();
+    for (QWidget *field : {static_cast<QWidget *>(shown.view.findBar()), static_cast<QWidget *>(shown.view.goToLineBar()),
+                           shown.view.findBar()->findChild<QWidget *>(QStringLiteral("findField"))}) {
+        QCOMPARE(field->font().pointSizeF(), expected.pointSizeF());
+        QCOMPARE(field->font().bold(), expected.bold());
+    }
+    QVERIFY(shown.view.font().pointSizeF() != expected.pointSizeF());
+}
+
+void TestSourceViewFeatures::matchClearOfTheFieldAndEdges_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QSize>("size");
+    QString lines;
+    for (int i = 0; i < 300; ++i)
+        lines += QStringLiteral("line %1 of the page\n").arg(i);
+    QTest::newRow("on the first line") << QStringLiteral("needle\n") + lines << QSize(480, 300);
+    QTest::newRow("far down") << lines + QStringLiteral("the needle\n") + lines << QSize(480, 300);
+    QTest::newRow("far right") << QString(400, u'x') + QStringLiteral("needle") + QString(400, u'x') << QSize(480, 300);
+    QTest::newRow("at the start of a long line") << QStringLiteral("needle") + QString(400, u'x') << QSize(480, 300);
+    QTest::newRow("on the first line, at the window's starting size") << QStringLiteral("needle\n") + lines << QSize();
+    QTest::newRow("far right, at the window's starting size")
+        << QString(400, u'x') + QStringLiteral("needle") + QString(400, u'x') << QSize();
+}
+
+void TestSourceViewFeatures::matchClearOfTheFieldAndEdges()
+{
+    QFETCH(QString, document);
+    QFETCH(QSize, size);
+    ShownView shown(document);
+    if (!size.isValid()) {
+        // The view's size in the window as it first opens.
+        size = QSize(Twips::toPixels(3375, shown.view.logicalDpiX()), Twips::toPixels(1815, shown.view.logicalDpiY()));
+    }
+    shown.view.resize(size);
+    shown.find(QStringLiteral("needle"));
+    QCOMPARE(shown.view.selectedText(), QStringLiteral("needle"));
+    const QRect field = shown.view.findBar()->geometry();
+    const QRect text = shown.view.viewport()->geometry();
+    QVERIFY(field.isValid());
+    QVERIFY2(field.bottom() < text.top(), "the text starts below the field");
+    const QRectF first = shown.view.characterRect(shown.view.anchor());
+    const QRectF last = shown.view.characterRect(shown.view.cursorPosition() - 1);
+    const QRectF inside(0, 0, text.width(), text.height());
+    QVERIFY2(inside.contains(first) && inside.contains(last), "the whole match is on screen");
+}
+
+void TestSourceViewFeatures::countShownWhole_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("wide") << QSize(600, 300) << QStringLiteral("1 of 3, from the start");
+    QTest::newRow("at the window's starting size") << QSize() << QStringLiteral("1 of 3, from the start");
+}
+
+void TestSourceViewFeatures::countShownWhole()
+{
+    QFETCH(QSize, size);
+    ShownView shown(QStringLiteral("one two one two one"));
+    if (!size.isValid())
+        size = QSize(Twips::toPixels(3375, shown.view.logicalDpiX()), Twips::toPixels(1815, shown.view.logicalDpiY()));
+    shown.view.resize(size);
+    shown.find(QStringLiteral("one"));
+    // Round past the last match, to the longest count there is.
+    for (int i = 0; i < 3; ++i) {
+        shown.view.findNext();
+        shown.settle();
+    }
+    QTEST(shown.view.findBar()->status(), "status");
+    auto *label = shown.view.findBar()->findChild<QLabel *>(QStringLiteral("findStatus"));
+    QVERIFY(label->isVisible());
+    QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(label->text()), qPrintable(QString::number(label->width())));
+    QVERIFY(shown.view.findBar()->rect().contains(label->geometry()));
+}
+
+void TestSourceViewFeatures::everyControlOfTheFieldUsable_data()
+{
+    QTest::addColumn<bool>("goToLine");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("find, at the window's starting size") << false << QSize();
+    QTest::newRow("find, wide") << false << QSize(700, 300);
+    QTest::newRow("find, narrower than the starting size") << false << QSize(180, 121);
+    QTest::newRow("go to line, at the window's starting size") << true << QSize();
+}
+
+void TestSourceViewFeatures::everyControlOfTheFieldUsable()
+{
+    QFETCH(bool, goToLine);
+    QFETCH(QSize, size);
+    ShownView shown(QStringLiteral("one two one\n").repeated(40));
+    if (!size.isValid())
+        size = QSize(Twips::toPixels(3375, shown.view.logicalDpiX()), Twips::toPixels(1815, shown.view.logicalDpiY()));
+    shown.view.resize(size);
+    if (goToLine)
+        shown.view.openGoToLine();
+    else
+        shown.find(QStringLiteral("one"));
+    QWidget *bar = goToLine ? static_cast<QWidget *>(shown.view.goToLineBar()) : static_cast<QWidget *>(shown.view.findBar());
+    QVERIFY(shown.view.rect().contains(bar->geometry()));
+    QList<QWidget *> controls;
+    for (QWidget *child : bar->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (child->isVisibleTo(bar))
+            controls.append(child);
+    }
+    QCOMPARE(controls.size(), goToLine ? 2 : 6);
+    for (QWidget *control : controls) {
+        // Each at least its own smallest size, within the field, over none of the others.
+        const QSize least = control->minimumSizeHint().expandedTo(control->minimumSize());
+        QVERIFY2(control->width() >= least.width() && control->height() >= least.height(), qPrintable(control->objectName()));
+        QVERIFY2(bar->rect().contains(control->geometry()), qPrintable(control->objectName()));
+        for (QWidget *other : controls) {
+            QVERIFY2(other == control || !other->geometry().intersects(control->geometry()),
+                     qPrintable(control->objectName() + QStringLiteral(" and ") + other->objectName()));
+        }
+    }
+    // Some text stays in sight below the field.
+    QVERIFY(shown.view.viewport()->height() >= shown.view.lineHeight());
+}
+
+void TestSourceViewFeatures::tabGoesRoundTheField_data()
+{
+    QTest::addColumn<QList<int>>("keys"); // Qt::Key values; Key_Backtab for Shift+Tab
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<bool>("matchCase");
+    QTest::addColumn<QString>("status");
+    const int tab = Qt::Key_Tab;
+    QTest::newRow("Tab: to Aa") << QList<int>{tab} << QStringLiteral("matchCase") << false << QStringLiteral("1 of 3");
+    QTest::newRow("Tab four times: to Close") << QList<int>{tab, tab, tab, tab} << QStringLiteral("findClose") << false
+                                              << QStringLiteral("1 of 3");
+    QTest::newRow("Tab five times: round to the field") << QList<int>{tab, tab, tab, tab, tab} << QStringLiteral("findField")
+                                                        << false << QStringLiteral("1 of 3");
+    QTest::newRow("Shift+Tab: round to Close") << QList<int>{Qt::Key_Backtab} << QStringLiteral("findClose") << false
+                                               << QStringLiteral("1 of 3");
+    QTest::newRow("Space on Aa matches case") << QList<int>{tab, Qt::Key_Space} << QStringLiteral("matchCase") << true
+                                              << QStringLiteral("1 of 2");
+    QTest::newRow("Space again: case ignored") << QList<int>{tab, Qt::Key_Space, Qt::Key_Space} << QStringLiteral("matchCase")
+                                               << false << QStringLiteral("1 of 3");
+}
+
+void TestSourceViewFeatures::tabGoesRoundTheField()
+{
+    QFETCH(QList<int>, keys);
+    QFETCH(bool, matchCase);
+    ShownView shown(QStringLiteral("one One one"));
+    shown.view.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&shown.view));
+    shown.find(QStringLiteral("one"));
+    for (int key : keys) {
+        QWidget *focused = QApplication::focusWidget();
+        QVERIFY(focused);
+        if (key == Qt::Key_Backtab)
+            QTest::keyClick(focused, Qt::Key_Tab, Qt::ShiftModifier);
+        else
+            QTest::keyClick(focused, Qt::Key(key));
+        shown.settle();
+    }
+    QVERIFY(QApplication::focusWidget());
+    QTEST(QApplication::focusWidget()->objectName(), "focus");
+    QCOMPARE(shown.view.findBar()->matchCase(), matchCase);
+    QTEST(shown.view.findBar()->status(), "status");
+}
+
+void TestSourceViewFeatures::countFollowsTheCaret_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("off the match to the right") << int(Qt::Key_Right) << int(Qt::NoModifier) << QStringLiteral("after 2 of 3");
+    QTest::newRow("to the document's end") << int(Qt::Key_End) << int(Qt::ControlModifier) << QStringLiteral("after 3 of 3");
+    QTest::newRow("to the document's start") << int(Qt::Key_Home) << int(Qt::ControlModifier) << QStringLiteral("before 1 of 3");
+    QTest::newRow("a selection grown from the match") << int(Qt::Key_Right) << int(Qt::ShiftModifier)
+                                                      << QStringLiteral("after 2 of 3");
+}
+
+void TestSourceViewFeatures::countFollowsTheCaret()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    ShownView shown(QStringLiteral("one two one two one"));
+    shown.view.setSelection(5, 5);
+    shown.find(QStringLiteral("one"));
+    QCOMPARE(shown.view.findBar()->status(), QStringLiteral("2 of 3"));
+    shown.view.setFocus();
+    QTest::keyClick(&shown.view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QTEST(shown.view.findBar()->status(), "status");
+    // F3 goes on from the caret, and the count is the match's again.
+    shown.view.findNext();
+    shown.settle();
+    QVERIFY(shown.view.findBar()->status().contains(QStringLiteral(" of 3")));
+    QVERIFY(!shown.view.findBar()->status().startsWith(QStringLiteral("after")));
 }
 
 void TestSourceViewFeatures::accessibleText()

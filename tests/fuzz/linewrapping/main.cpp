@@ -49,7 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const qreal cell = 7;
     const qreal width = cell * (1 + (data[0] | (data[1] << 8)) % 200);
     const QString document = QString::fromUtf8(reinterpret_cast<const char *>(data + 2), qsizetype(size - 2));
-    const CharacterWidths widths = CharacterWidths::fixedPitch(cell);
+    // A fixed-pitch font, measured as the view measures its own.
+    const CharacterWidths widths =
+        CharacterWidths::measured([cell](char32_t c) { return CharacterWidths::cellsOf(c) * cell; }, 8 * cell);
 
     LineIndex lines;
     lines.reset(document);
@@ -67,10 +69,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     qsizetype row = 0;
     for (qsizetype line = 0; line < lines.lineCount(); ++line) {
         const QStringView text = lines.lineText(line);
-        // Wrapped in steps, the rows are those of wrapping the line at once.
-        QList<qsizetype> stepwise;
-        for (qsizetype from = 0, stop = 1; from < text.size() || stepwise.isEmpty(); stop += 13)
-            from = LineWrapping::wrapRows(text, from, stop, width, widths, &stepwise);
+        // Row by row from the line's start, the rows are those the view keeps.
+        QList<qsizetype> stepwise{0};
+        for (qsizetype from = LineWrapping::nextRowStart(text, 0, width, widths); from < text.size();
+             from = LineWrapping::nextRowStart(text, from, width, widths)) {
+            stepwise.append(from);
+        }
         checkRows(text, stepwise, width, widths);
         QList<qsizetype> kept = rows.rowStarts(line);
         for (qsizetype &start : kept)
@@ -84,7 +88,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         row += kept.size();
         // Without wrapping: rows of at most 2,000 units that never split a pair.
-        const QList<qsizetype> fixed = LineWrapping::fixedRowStarts(text, 2000);
+        QList<qsizetype> fixed{0};
+        for (qsizetype from = LineWrapping::fixedRowEnd(text, 0, 2000); from < text.size();
+             from = LineWrapping::fixedRowEnd(text, from, 2000)) {
+            fixed.append(from);
+        }
         for (qsizetype i = 0; i < fixed.size(); ++i) {
             const qsizetype end = i + 1 < fixed.size() ? fixed[i + 1] : text.size();
             FUZZ_CHECK(end - fixed[i] <= 2000);
