@@ -1,6 +1,7 @@
 #include "DocumentDetails.h"
 
 #include "DataSize.h"
+#include "DisplayText.h"
 #include "Transfer.h"
 
 #include <QLocale>
@@ -32,13 +33,16 @@ QString documentDetails(const FetchedDocument &document)
 {
     const DocumentFacts &facts = document.facts;
     QStringList lines;
-    QString address = QStringLiteral("Address: %1").arg(facts.address);
+    // The address and the Content-Type are the server's words: shown so that they can
+    // neither add a line here nor turn round the text beside them.
+    QString address = QStringLiteral("Address: %1").arg(DisplayText::displayedAddress(facts.address));
     if (facts.redirects > 0)
         address += QStringLiteral(" (after %1)").arg(counted(facts.redirects, "redirect", "redirects"));
     lines << address;
     lines << QStringLiteral("Response: %1 %2").arg(facts.protocol).arg(facts.status);
     lines << QStringLiteral("Content-Type: %1")
-                 .arg(document.contentType.isEmpty() ? QStringLiteral("none sent") : QString::fromLatin1(document.contentType));
+                 .arg(document.contentType.isEmpty() ? QStringLiteral("none sent")
+                                                      : DisplayText::escapeForDisplay(QString::fromLatin1(document.contentType)));
     lines << QStringLiteral("Encoding: %1, %2").arg(QString::fromLatin1(facts.encoding), encodingOrigin(facts.encodingOrigin));
     lines << QStringLiteral("Size: %1 on the wire; %2 of document, %3, %4")
                  .arg(DataSize::text(facts.wireBytes), DataSize::text(facts.bytes),
