@@ -111,6 +111,29 @@ void TestDocumentDetails::details_data()
     QTest::newRow("a Content-Type's bytes are Latin-1, their C1 controls escaped")
         << utf8Override << QStringLiteral("\nContent-Type: text/html; x=\u00E2\\u{0080}\u00AE\u00E2\\u{0080}\u00A8\n");
 
+    // Longer than a tooltip's line can show: cut, and said to be cut.
+    FetchedDocument longType = plainPage();
+    longType.contentType = "text/html; x=" + QByteArray(100'000, 'a');
+    QTest::newRow("a 100 KB Content-Type is cut")
+        << longType << QStringLiteral("\nContent-Type: text/html; x=") + QString(200 - 13, u'a') + QStringLiteral("\u2026\nEncoding:");
+    FetchedDocument longAddress = plainPage();
+    longAddress.facts.address = QStringLiteral("https://example.com/") + QString(5000, u'p');
+    longAddress.facts.redirects = 2;
+    QTest::newRow("a long address is cut before the redirects")
+        << longAddress << QStringLiteral("Address: https://example.com/") + QString(200 - 20, u'p') + QStringLiteral("\u2026 (after 2 redirects)\n");
+    FetchedDocument emojiAtCut = plainPage();
+    emojiAtCut.facts.address = QStringLiteral("http://a b/") + QString(188, u'q') + QStringLiteral("\U0001F600 and more");
+    QTest::newRow("a cut never splits a character in two")
+        << emojiAtCut << QStringLiteral("Address: http://a b/") + QString(188, u'q') + QStringLiteral("\u2026\n");
+    FetchedDocument exactly = plainPage();
+    exactly.contentType = "text/plain; x=" + QByteArray(200 - 14, 'b');
+    QTest::newRow("a Content-Type of the longest shown length is whole")
+        << exactly << QStringLiteral("\nContent-Type: text/plain; x=") + QString(200 - 14, u'b') + QStringLiteral("\nEncoding:");
+    FetchedDocument escapedAtEnd = plainPage();
+    escapedAtEnd.contentType = QByteArray(199, 'c') + "\x85\x85";
+    QTest::newRow("a value is cut after it is escaped")
+        << escapedAtEnd << QStringLiteral("\nContent-Type: ") + QString(199, u'c') + QStringLiteral("\\\u2026\nEncoding:");
+
     const QList<std::tuple<EncodingOrigin, const char *, const char *>> origins = {
         {EncodingOrigin::ByteOrderMark, "UTF-16LE", "Encoding: UTF-16LE, from the byte-order mark"},
         {EncodingOrigin::Meta, "Shift_JIS", "Encoding: Shift_JIS, from the page's <meta>"},
