@@ -5,6 +5,7 @@
 
 #include <QAccessibleWidget>
 #include <QLabel>
+#include <QTextDocument>
 
 namespace {
 
@@ -73,7 +74,10 @@ bool QtStatusBar::setPanelText(const QString &key, const QString &text)
 
 void QtStatusBar::setDetails(const QString &details)
 {
-    setToolTip(details);
+    // Qt shows a tooltip as rich text when its first line looks like markup, and the
+    // details hold the server's words: handed over as the rich text that says exactly
+    // them, they are never read as markup. No details, no tooltip.
+    setToolTip(details.isEmpty() ? QString() : Qt::convertFromPlainText(details, Qt::WhiteSpacePre));
     setAccessibleDescription(details);
 }
 

@@ -1,5 +1,6 @@
 #include "Url.h"
 
+#include "DisplayText.h"
 #include "Host.h"
 #include "PercentEncoding.h"
 
@@ -71,18 +72,11 @@ QString toQString(std::u32string_view s)
     return QString::fromUcs4(s.data(), qsizetype(s.size()));
 }
 
-// Text from the input for a message: controls would be invisible there, so they are
-// shown as they would be sent.
+// Text from the input for a message: what would be invisible there, break its line or
+// reorder it is shown as it would be sent.
 QString displayed(std::u32string_view s)
 {
-    QString out;
-    for (char32_t c : s) {
-        if (c <= 0x1F || c == 0x7F)
-            utf8PercentEncode(c, PercentEncodeSet::C0Control, out);
-        else
-            out.append(toQString(std::u32string_view(&c, 1)));
-    }
-    return out;
+    return DisplayText::percentEncodeForDisplay(toQString(s));
 }
 
 bool isWindowsDriveLetter(std::u32string_view s)
