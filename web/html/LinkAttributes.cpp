@@ -106,7 +106,7 @@ int linkAttributeIndex(const Element &element, QStringView name)
 void appendLink(QList<LinkText> &links, QStringView value, qsizetype valueOffset, qsizetype from, qsizetype to)
 {
     if (to > from)
-        links.append({valueOffset + from, to - from, value.sliced(from, to - from).toString()});
+        links.append({valueOffset + from, to - from, value.sliced(from, to - from)});
 }
 
 // A URL attribute's value: a URL, possibly with ASCII whitespace around it, which is
@@ -281,7 +281,7 @@ std::optional<LinkText> refreshAddress(QStringView content, qsizetype contentOff
         --urlEnd;
     if (urlEnd <= urlStart)
         return std::nullopt;
-    return LinkText{contentOffset + urlStart, urlEnd - urlStart, content.sliced(urlStart, urlEnd - urlStart).toString()};
+    return LinkText{contentOffset + urlStart, urlEnd - urlStart, content.sliced(urlStart, urlEnd - urlStart)};
 }
 
 namespace {

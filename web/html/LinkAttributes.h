@@ -39,10 +39,11 @@ struct LinkText
 {
     qsizetype start = 0; // in the document
     qsizetype length = 0;
-    QString written; // the address as it stands there
+    // The address as it stands there: a view of the value given, which must outlive it.
+    // Not a copy, since a data: URL in a src can be most of a large page.
+    QStringView written;
 
     qsizetype end() const { return start + length; }
-    bool operator==(const LinkText &) const = default;
 };
 
 // Whether an http-equiv value names the refresh pragma.
