@@ -5,6 +5,8 @@
 #include "GoToLineBar.h"
 #include "SourceView.h"
 
+#include <QEvent>
+#include <QScrollBar>
 #include <QShortcut>
 
 ViewFields::ViewFields(SourceView *view)
@@ -19,6 +21,8 @@ ViewFields::ViewFields(SourceView *view)
     connect(m_findBar, &FindBar::closeRequested, this, &ViewFields::close);
     connect(m_goToLineBar, &GoToLineBar::lineRequested, this, &ViewFields::lineRequested);
     connect(m_goToLineBar, &GoToLineBar::closeRequested, this, &ViewFields::close);
+    // The scroll bar comes and goes as the rows outgrow the view; the strip makes room.
+    m_view->verticalScrollBar()->installEventFilter(this);
 
     // The fields' keys work wherever the focus is in the window, as a browser's do.
     const auto key = [this](const QKeySequence &sequence, auto slot, auto *receiver) {
@@ -46,8 +50,19 @@ bool ViewFields::isOpen() const
     return m_findBar->isVisible() || m_goToLineBar->isVisible();
 }
 
-int ViewFields::place(const QRect &inside)
+bool ViewFields::eventFilter(QObject *watched, QEvent *event)
 {
+    if (isOpen() && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        m_view->fieldsChanged();
+    return QObject::eventFilter(watched, event);
+}
+
+int ViewFields::place(const QRect &whole)
+{
+    QRect inside = whole;
+    const QScrollBar *scrollBar = m_view->verticalScrollBar();
+    if (scrollBar->isVisibleTo(m_view))
+        inside.setWidth(inside.width() - scrollBar->width());
     QWidget *bar = m_findBar->isVisible() ? static_cast<QWidget *>(m_findBar)
             : m_goToLineBar->isVisible()  ? static_cast<QWidget *>(m_goToLineBar)
                                           : nullptr;

@@ -26,7 +26,8 @@ public:
 
     void setFont(const QFont &font);
     bool isOpen() const;
-    // Lays out the open field along the top of inside; returns the height it takes.
+    // Lays out the open field along the top of inside, beside the vertical scroll bar;
+    // returns the height it takes.
     int place(const QRect &inside);
 
     void openFind();
@@ -36,6 +37,9 @@ public:
     void documentReplaced() { m_pendingLine = 0; }
     // The view counted more of its lines; a line waited for is gone to once counted.
     void linesCounted(qsizetype lines, bool complete);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void lineRequested(qsizetype line);

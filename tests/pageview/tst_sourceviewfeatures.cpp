@@ -531,7 +531,6 @@ void TestSourceViewFeatures::everyControlOfTheFieldUsable_data()
     QTest::addColumn<QSize>("size");
     QTest::newRow("find, at the window's starting size") << false << QSize();
     QTest::newRow("find, wide") << false << QSize(700, 300);
-    QTest::newRow("find, narrower than the starting size") << false << QSize(180, 121);
     QTest::newRow("go to line, at the window's starting size") << true << QSize();
 }
 
