@@ -296,7 +296,8 @@ int SourceViewAccessible::offsetAtPoint(const QPoint &point) const
 
 void SourceViewAccessible::scrollToSubstring(int startIndex, int endIndex)
 {
-    view()->setSelection(endIndex, startIndex);
+    // Brings the text into sight; the reader's selection is the user's, not ours to change.
+    view()->scrollToRange(startIndex, endIndex);
 }
 
 QString SourceViewAccessible::attributes(int offset, int *startOffset, int *endOffset) const
