@@ -111,6 +111,10 @@ struct FetchTimes
     double complete = -1;
     double painted = -1;
     qint64 stall = -1;
+    // From the click until the view has found every line, which goes on after the
+    // first paint.
+    qint64 stallUntilIndexed = -1;
+    qint64 peakKbAtPaint = -1;
 };
 
 class PaintWatch : public QObject
@@ -159,8 +163,15 @@ FetchTimes fetchOnce(Form1 &form, PaintWatch &watch, const QString &url, bool me
     form.connectButton()->click();
     waitUntil([&watch] { return watch.painted() >= 0; });
     times.painted = watch.painted();
-    if (measureStall)
+    if (measureStall) {
         times.stall = stall.stop();
+        times.peakKbAtPaint = statusKb("VmHWM:");
+        StallMeter indexing;
+        indexing.start();
+        SourceView *view = form.rchtxtHTML();
+        waitUntil([view] { return view->indexComplete(); }, 120000);
+        times.stallUntilIndexed = std::max(times.stall, indexing.stop());
+    }
     QObject::disconnect(c);
     return times;
 }
@@ -189,8 +200,8 @@ int childMain(int argc, char **argv)
     const QString url = QString::fromLocal8Bit(argv[2]);
     if (mode == "--fetch") {
         const FetchTimes t = fetchOnce(form, watch, url, true);
-        std::printf("%.1f %.1f %lld %lld %lld\n", t.complete, t.painted, t.stall, statusKb("VmHWM:"),
-                    qlonglong(form.rchtxtHTML()->text().size()));
+        std::printf("%.1f %.1f %lld %lld %lld %lld %lld\n", t.complete, t.painted, t.stall, t.peakKbAtPaint,
+                    qlonglong(form.rchtxtHTML()->text().size()), t.stallUntilIndexed, statusKb("VmHWM:"));
         return box.failed ? 1 : 0;
     }
     if (mode == "--action") {
@@ -283,16 +294,39 @@ QByteArray runChild(const QStringList &args)
     return child.readAllStandardOutput().trimmed();
 }
 
-double curlMs(const QString &url)
+double curlMs(const QString &url, bool compressed)
 {
+    QStringList args = {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"), url};
+    // A compressed page is unpacked, as Vellumin does.
+    if (compressed)
+        args.prepend(QStringLiteral("--compressed"));
     QElapsedTimer clock;
     clock.start();
-    QProcess::execute(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"), url});
+    QProcess::execute(QStringLiteral("curl"), args);
     return clock.nsecsElapsed() / 1e6;
 }
 
-void writeDocument(const QString &path, qint64 size, bool singleLine)
+enum class Shape { Lines, SingleLine, EmptyLines, BrotliEmptyLines };
+
+void writeDocument(const QString &path, qint64 size, Shape shape)
 {
+    if (shape == Shape::EmptyLines || shape == Shape::BrotliEmptyLines) {
+        // Nothing but line breaks: the lines, not the characters, are what cost.
+        const QString target = shape == Shape::EmptyLines ? path : path + QStringLiteral(".plain");
+        QFile file(target);
+        file.open(QIODevice::WriteOnly);
+        const QByteArray chunk(1 << 20, '\n');
+        for (qint64 written = 0; written < size; written += chunk.size())
+            file.write(chunk.constData(), std::min<qint64>(chunk.size(), size - written));
+        file.close();
+        if (shape == Shape::BrotliEmptyLines) {
+            QProcess::execute(QStringLiteral("brotli"), {QStringLiteral("-f"), QStringLiteral("-q"), QStringLiteral("9"),
+                                                         QStringLiteral("-o"), path, target});
+            QFile::remove(target);
+        }
+        return;
+    }
+    const bool singleLine = shape == Shape::SingleLine;
     QFile file(path);
     file.open(QIODevice::WriteOnly);
     QByteArray chunk;
@@ -319,18 +353,25 @@ int parentMain(int argc, char **argv)
     QTemporaryDir dir;
     // Pages in a legacy encoding declare it in a <meta>; their text is shorter than
     // their bytes.
-    struct Document { QString name; QString file; qint64 size; bool singleLine; QString legacy; };
+    // A page whose name ends in .br is sent brotli-compressed; its size is unpacked.
+    struct Document { QString name; QString file; qint64 size; Shape shape; QString legacy; };
     const QList<Document> documents = {
-        {QStringLiteral("1 MB, ordinary lines"), QStringLiteral("1mb.html"), 1'000'000, false, {}},
-        {QStringLiteral("20 MB, ordinary lines"), QStringLiteral("20mb.html"), 20'000'000, false, {}},
-        {QStringLiteral("100 MB, ordinary lines"), QStringLiteral("100mb.html"), 100'000'000, false, {}},
-        {QStringLiteral("5 MB, one single line"), QStringLiteral("5mb-line.html"), 5'000'000, true, {}},
-        {QStringLiteral("20 MB, Shift_JIS"), QStringLiteral("20mb-sjis.html"), 20'000'000, false, QStringLiteral("shift_jis")},
-        {QStringLiteral("20 MB, gb18030"), QStringLiteral("20mb-gb18030.html"), 20'000'000, false, QStringLiteral("gb18030")},
+        {QStringLiteral("1 MB, ordinary lines"), QStringLiteral("1mb.html"), 1'000'000, Shape::Lines, {}},
+        {QStringLiteral("20 MB, ordinary lines"), QStringLiteral("20mb.html"), 20'000'000, Shape::Lines, {}},
+        {QStringLiteral("100 MB, ordinary lines"), QStringLiteral("100mb.html"), 100'000'000, Shape::Lines, {}},
+        {QStringLiteral("100 MB, empty lines"), QStringLiteral("100mb-empty.html"), 100'000'000, Shape::EmptyLines, {}},
+        {QStringLiteral("255 MiB of line breaks, brotli"), QStringLiteral("255mib-breaks.br"), 255 * 1024 * 1024, Shape::BrotliEmptyLines, {}},
+        {QStringLiteral("5 MB, one single line"), QStringLiteral("5mb-line.html"), 5'000'000, Shape::SingleLine, {}},
+        {QStringLiteral("20 MB, Shift_JIS"), QStringLiteral("20mb-sjis.html"), 20'000'000, Shape::Lines, QStringLiteral("shift_jis")},
+        {QStringLiteral("20 MB, gb18030"), QStringLiteral("20mb-gb18030.html"), 20'000'000, Shape::Lines, QStringLiteral("gb18030")},
     };
+    // VELLUMIN_BENCH_ONLY picks the pages to run by a part of their names.
+    const QString only = qEnvironmentVariable("VELLUMIN_BENCH_ONLY");
     for (const Document &d : documents) {
+        if (!only.isEmpty() && !d.name.contains(only))
+            continue;
         if (d.legacy.isEmpty()) {
-            writeDocument(dir.filePath(d.file), d.size, d.singleLine);
+            writeDocument(dir.filePath(d.file), d.size, d.shape);
         } else {
             QProcess::execute(QStringLiteral("python3"), {QStringLiteral(VELLUMIN_BENCH_DIR "/legacy_page.py"), dir.filePath(d.file),
                                                           d.legacy, QString::number(d.size)});
@@ -347,21 +388,24 @@ int parentMain(int argc, char **argv)
 
     QTextStream out(stdout);
     out << "Vellumin benchmark: " << runs << " runs each after one not counted, median (min–max); every run a fresh process\n\n";
-    out << "| Document | curl (ms) | click to \"complete!\" (ms) | ratio to curl | click to first paint (ms) | longest stall (ms) | peak memory (MB) |\n";
-    out << "|---|---|---|---|---|---|---|\n";
+    out << "| Document | curl (ms) | click to \"complete!\" (ms) | ratio to curl | click to first paint (ms) | longest stall (ms) "
+           "| peak memory (MB) | longest stall until indexed (ms) | peak memory once indexed (MB) |\n";
+    out << "|---|---|---|---|---|---|---|---|---|\n";
     out.flush();
     QHash<QString, double> completeMedian;
     for (const Document &d : documents) {
+        if (!only.isEmpty() && !d.name.contains(only))
+            continue;
         const QString url = base + d.file;
-        QList<double> curl, complete, painted, stall, peak;
+        QList<double> curl, complete, painted, stall, peak, stallIndexed, peakIndexed;
         // One run first, not counted: the machine's memory and the server's cache are
         // then as they are for every counted run.
         runChild({QStringLiteral("--fetch"), url});
         for (int i = 0; i < runs; ++i) {
-            curl.append(curlMs(url));
+            curl.append(curlMs(url, d.file.endsWith(QLatin1String(".br"))));
             const QList<QByteArray> f = runChild({QStringLiteral("--fetch"), url}).split(' ');
             const qint64 characters = f.value(4).toLongLong();
-            if (f.size() < 5 || (d.legacy.isEmpty() ? characters != d.size : characters <= 0)) {
+            if (f.size() < 7 || (d.legacy.isEmpty() ? characters != d.size : characters <= 0)) {
                 std::fprintf(stderr, "run failed for %s\n", qPrintable(d.name));
                 continue;
             }
@@ -369,13 +413,21 @@ int parentMain(int argc, char **argv)
             painted.append(f.at(1).toDouble());
             stall.append(f.at(2).toDouble());
             peak.append(f.at(3).toDouble() / 1024.0);
+            stallIndexed.append(f.at(5).toDouble());
+            peakIndexed.append(f.at(6).toDouble() / 1024.0);
         }
         const Stats c = stats(curl), v = stats(complete);
         completeMedian.insert(d.file, v.median);
         out << "| " << d.name << " | " << show(c, 1) << " | " << show(v) << " | "
             << QString::number(c.median > 0 ? v.median / c.median : 0, 'f', 1) << " | " << show(stats(painted)) << " | "
-            << show(stats(stall)) << " | " << show(stats(peak)) << " |\n";
+            << show(stats(stall)) << " | " << show(stats(peak)) << " | " << show(stats(stallIndexed)) << " | "
+            << show(stats(peakIndexed)) << " |\n";
         out.flush();
+    }
+    if (!only.isEmpty()) {
+        server.kill();
+        server.waitForFinished();
+        return 0;
     }
 
     out << "\nPages in a legacy encoding, click to \"complete!\" against the 20 MB UTF-8 page: Shift_JIS "

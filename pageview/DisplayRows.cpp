@@ -25,10 +25,11 @@ void DisplayRows::reset(const LineIndex *lines)
     m_unmeasured = 0;
     m_measureFrom = 0;
     m_uniform = true;
-    m_rows.clear();
-    m_rows.shrink_to_fit();
-    m_tree.clear();
-    m_tree.shrink_to_fit();
+    // The storage of a huge document before goes back at once.
+    m_rows = {};
+    m_manyRows.clear();
+    m_tree = {};
+    m_treeLines = 0;
     m_starts.clear();
     m_startsHeld = 0;
 }
@@ -57,86 +58,127 @@ void DisplayRows::linesAdded()
     // Many lines at once (a new rule over a whole document): counted first, and the
     // tree built over them in one go.
     const bool many = count - first > std::max<qsizetype>(1024, first / 4);
-    for (qsizetype line = first; line < count; ++line) {
-        const qsizetype length = m_lines->lineLength(line);
+    qsizetype line = first;
+    while (line < count) {
+        // Lines of one row each, taken in as a run: a page of short lines costs
+        // nothing per line while every line is one row.
+        const qsizetype longer = m_lines->firstLineLongerThan(m_rule.singleRowLength, line, count);
+        if (!m_uniform)
+            m_rows.insert(m_rows.end(), size_t(longer - line), quint16(1 | measuredBit));
+        m_lineCount += longer - line;
+        m_totalRows += longer - line;
+        line = longer;
+        if (line == count)
+            break;
         qsizetype rows = 1;
         bool measured = true;
-        if (length > m_rule.singleRowLength) {
-            if (m_rule.measureAtOnce) {
-                rows = countRows(m_lines->lineText(line));
-            } else {
-                rows = std::max<qsizetype>(1, m_rule.estimate(length));
-                measured = false;
-            }
+        if (m_rule.measureAtOnce) {
+            rows = countRows(m_lines->lineText(line));
+        } else {
+            rows = std::max<qsizetype>(1, m_rule.estimate(m_lines->lineLength(line)));
+            measured = false;
         }
         if (m_uniform && (rows != 1 || !measured))
             becomeVaried();
+        if (!m_uniform)
+            appendRows(rows, measured);
         ++m_lineCount;
         m_totalRows += rows;
         if (!measured)
             ++m_unmeasured;
-        if (!m_uniform) {
-            m_rows.push_back(quint32(std::min<qsizetype>(rows, measuredBit - 1)) | (measured ? measuredBit : 0));
-            if (!many)
-                treeAppend(rows);
-        }
+        ++line;
     }
-    if (many && !m_uniform)
+    if (m_uniform)
+        return;
+    if (many)
         buildTree();
+    else
+        treeTakeIn(m_treeLines);
+    if (m_lines->complete()) {
+        m_rows.shrink_to_fit();
+        m_tree.shrink_to_fit();
+    }
+}
+
+void DisplayRows::appendRows(qsizetype rows, bool measured)
+{
+    if (rows >= manyRows)
+        m_manyRows.insert(qsizetype(m_rows.size()), rows);
+    m_rows.push_back(quint16(std::min<qsizetype>(rows, manyRows)) | (measured ? measuredBit : 0));
 }
 
 void DisplayRows::buildTree()
 {
-    // Each node adds itself to the next node that covers it.
-    const qsizetype size = qsizetype(m_rows.size());
-    m_tree.assign(size_t(size) + 1, 0);
-    for (qsizetype i = 1; i <= size; ++i) {
-        m_tree[size_t(i)] += qint64(m_rows[size_t(i - 1)] & ~measuredBit);
+    // Each block's rows, then each node adds itself to the next node that covers it.
+    const qsizetype lines = qsizetype(m_rows.size());
+    const qsizetype blocks = (lines + blockLines - 1) / blockLines;
+    m_tree.assign(size_t(blocks) + 1, 0);
+    for (qsizetype line = 0; line < lines; ++line)
+        m_tree[size_t(line / blockLines + 1)] += rowsIn(line);
+    for (qsizetype i = 1; i <= blocks; ++i) {
         const qsizetype parent = i + (i & -i);
-        if (parent <= size)
+        if (parent <= blocks)
             m_tree[size_t(parent)] += m_tree[size_t(i)];
     }
+    m_treeLines = lines;
+}
+
+void DisplayRows::treeTakeIn(qsizetype fromLine)
+{
+    for (qsizetype line = fromLine; line < qsizetype(m_rows.size()); ++line) {
+        const qsizetype block = line / blockLines;
+        if (block + 1 < qsizetype(m_tree.size())) {
+            treeAdd(block, rowsIn(line));
+        } else {
+            // A new node covers the blocks (i - lowbit(i), i]: its value plus what the
+            // nodes before it within that range hold.
+            const qsizetype i = qsizetype(m_tree.size());
+            m_tree.push_back(rowsIn(line) + treePrefix(i - 1) - treePrefix(i - (i & -i)));
+        }
+    }
+    m_treeLines = qsizetype(m_rows.size());
 }
 
 void DisplayRows::becomeVaried()
 {
     // From here on each line's rows are counted: every line so far is one row.
     m_uniform = false;
-    m_rows.assign(size_t(m_lineCount), 1u | measuredBit);
+    m_rows.assign(size_t(m_lineCount), quint16(1 | measuredBit));
     m_rows.reserve(size_t(m_lines->lineCount()));
     buildTree();
 }
 
-void DisplayRows::treeAppend(qint64 value)
+void DisplayRows::treeAdd(qsizetype block, qint64 delta)
 {
-    // The new node covers the lines (i - lowbit(i), i]: its value plus what the
-    // nodes before it within that range hold.
-    const qsizetype i = qsizetype(m_tree.size());
-    m_tree.push_back(value + treePrefix(i - 1) - treePrefix(i - (i & -i)));
-}
-
-void DisplayRows::treeAdd(qsizetype line, qint64 delta)
-{
-    for (qsizetype i = line + 1; i < qsizetype(m_tree.size()); i += i & -i)
+    for (qsizetype i = block + 1; i < qsizetype(m_tree.size()); i += i & -i)
         m_tree[size_t(i)] += delta;
 }
 
-qint64 DisplayRows::treePrefix(qsizetype lines) const
+qint64 DisplayRows::treePrefix(qsizetype blocks) const
 {
     qint64 sum = 0;
-    for (qsizetype i = lines; i > 0; i -= i & -i)
+    for (qsizetype i = blocks; i > 0; i -= i & -i)
         sum += m_tree[size_t(i)];
     return sum;
 }
 
 qsizetype DisplayRows::firstRowOf(qsizetype line) const
 {
-    return m_uniform ? line : qsizetype(treePrefix(line));
+    if (m_uniform)
+        return line;
+    const qsizetype block = line / blockLines;
+    qsizetype row = qsizetype(treePrefix(block));
+    for (qsizetype before = block * blockLines; before < line; ++before)
+        row += rowsIn(before);
+    return row;
 }
 
 qsizetype DisplayRows::rowsIn(qsizetype line) const
 {
-    return m_uniform ? 1 : qsizetype(m_rows[size_t(line)] & ~measuredBit);
+    if (m_uniform)
+        return 1;
+    const qsizetype rows = m_rows[size_t(line)] & manyRows;
+    return rows == manyRows ? m_manyRows.value(line) : rows;
 }
 
 bool DisplayRows::isMeasured(qsizetype line) const
@@ -144,36 +186,51 @@ bool DisplayRows::isMeasured(qsizetype line) const
     return m_uniform || (m_rows[size_t(line)] & measuredBit);
 }
 
+qsizetype DisplayRows::storageBytes() const
+{
+    return qsizetype(sizeof(*this) + m_rows.capacity() * sizeof(quint16) + m_tree.capacity() * sizeof(qint64)
+                     + m_manyRows.capacity() * 2 * sizeof(qsizetype));
+}
+
 DisplayRows::Place DisplayRows::placeOfRow(qsizetype row) const
 {
     row = std::clamp<qsizetype>(row, 0, std::max<qsizetype>(m_totalRows - 1, 0));
     if (m_uniform)
         return {std::min(row, std::max<qsizetype>(m_lineCount - 1, 0)), 0};
-    // The last line whose first row is at or before row: down the tree, taking every
-    // node that still fits.
+    // The last block whose first row is at or before row: down the tree, taking every
+    // node that still fits; then the line within it.
     const qsizetype size = qsizetype(m_tree.size()) - 1;
-    qsizetype line = 0;
+    qsizetype block = 0;
     qint64 before = 0;
     for (qsizetype step = std::bit_floor(size_t(std::max<qsizetype>(size, 1))); step > 0; step >>= 1) {
-        const qsizetype next = line + step;
+        const qsizetype next = block + step;
         if (next <= size && before + m_tree[size_t(next)] <= row) {
-            line = next;
+            block = next;
             before += m_tree[size_t(next)];
         }
     }
-    line = std::min(line, size - 1);
-    return {line, row - qsizetype(treePrefix(line))};
+    const qsizetype last = std::max<qsizetype>(m_lineCount - 1, 0);
+    for (qsizetype line = block * blockLines; line < last; ++line) {
+        const qsizetype rows = rowsIn(line);
+        if (before + rows > row)
+            return {line, row - qsizetype(before)};
+        before += rows;
+    }
+    return {last, std::clamp<qsizetype>(row - qsizetype(before), 0, std::max<qsizetype>(rowsIn(last) - 1, 0))};
 }
 
 void DisplayRows::setRows(qsizetype line, qsizetype rows, bool measured)
 {
-    const quint32 old = m_rows[size_t(line)];
-    const qsizetype oldRows = qsizetype(old & ~measuredBit);
-    if (measured && !(old & measuredBit))
+    const qsizetype oldRows = rowsIn(line);
+    if (measured && !isMeasured(line))
         --m_unmeasured;
-    m_rows[size_t(line)] = quint32(rows) | (measured ? measuredBit : 0);
+    if (oldRows >= manyRows)
+        m_manyRows.remove(line);
+    if (rows >= manyRows)
+        m_manyRows.insert(line, rows);
+    m_rows[size_t(line)] = quint16(std::min<qsizetype>(rows, manyRows)) | (measured ? measuredBit : 0);
     if (rows != oldRows) {
-        treeAdd(line, rows - oldRows);
+        treeAdd(line / blockLines, rows - oldRows);
         m_totalRows += rows - oldRows;
     }
 }

@@ -78,15 +78,25 @@ public:
     // characters; true once every line is measured.
     bool measure(qsizetype budget);
 
+    // What the rows hold in memory, in bytes, besides the rows of lines in use kept
+    // for drawing them.
+    qsizetype storageBytes() const;
+
 private:
-    static constexpr quint32 measuredBit = 0x80000000u;
+    // Per line, once lines differ: its rows in 15 bits, and whether they are exact.
+    // A line of more rows than fit is looked up in m_manyRows.
+    static constexpr quint16 measuredBit = 0x8000u;
+    static constexpr quint16 manyRows = 0x7FFFu;
+    // The tree counts rows a block of lines at a time; within a block they are added up.
+    static constexpr qsizetype blockLines = 64;
 
     void setRows(qsizetype line, qsizetype rows, bool measured);
+    void appendRows(qsizetype rows, bool measured);
     void becomeVaried();
     void buildTree();
-    void treeAppend(qint64 value);
-    void treeAdd(qsizetype line, qint64 delta);
-    qint64 treePrefix(qsizetype lines) const;
+    void treeTakeIn(qsizetype fromLine);
+    void treeAdd(qsizetype block, qint64 delta);
+    qint64 treePrefix(qsizetype blocks) const;
     qsizetype countRows(QStringView line) const;
     bool isSingleRow(qsizetype line) const;
 
@@ -109,8 +119,10 @@ private:
     qsizetype m_measureFrom = 0;
     // While every line is one row, rows are lines and nothing is stored.
     bool m_uniform = true;
-    std::vector<quint32> m_rows;  // per line: its rows, with measuredBit once exact
-    std::vector<qint64> m_tree;   // a Fenwick tree of the rows per line, 1-based
+    std::vector<quint16> m_rows;       // per line: its rows, with measuredBit once exact
+    QHash<qsizetype, qsizetype> m_manyRows;
+    std::vector<qint64> m_tree;        // a Fenwick tree of the rows per block, 1-based
+    qsizetype m_treeLines = 0;         // the lines the tree counts
     // The rows of lines of more than one row, for the lines used lately.
     QHash<qsizetype, Measured> m_starts;
     qsizetype m_startsHeld = 0;

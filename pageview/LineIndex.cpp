@@ -34,21 +34,93 @@ qsizetype nextLineBreak(QStringView text, qsizetype from)
     return size;
 }
 
+// Where the line after the line break at end starts: CR LF is one break.
+qsizetype afterBreak(QStringView text, qsizetype end)
+{
+    const bool crlf = text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n';
+    return end + (crlf ? 2 : 1);
+}
+
 } // namespace
 
 void LineIndex::reset(QStringView document)
 {
+    Q_ASSERT(document.size() < qsizetype(wideBit));
     m_document = document;
-    m_starts.clear();
+    // The storage of a huge document before goes back at once.
+    m_blockStarts = {};
+    m_blockSlots = {};
+    m_narrow = {};
+    m_wide = {};
+    m_pending[0] = 0;
+    m_pendingCount = 1;
+    m_readBlock = -1;
     m_scanned = 0;
     m_longestLine = 0;
     m_complete = false;
-    m_starts.push_back(0);
+}
+
+void LineIndex::addStart(qsizetype start)
+{
+    if (m_pendingCount == blockLines) {
+        finishBlock(start);
+        m_pendingCount = 0;
+    }
+    m_pending[size_t(m_pendingCount++)] = start;
+}
+
+void LineIndex::finishBlock(qsizetype next)
+{
+    const qsizetype base = m_pending[0];
+    m_blockStarts.push_back(quint32(base));
+    if (next - base <= readBlockLength) {
+        m_blockSlots.push_back(readBlock);
+    } else if (m_pending[blockLines - 1] - base <= 0xFFFF) {
+        m_blockSlots.push_back(quint32(m_narrow.size() / (blockLines - 1)));
+        for (qsizetype i = 1; i < blockLines; ++i)
+            m_narrow.push_back(quint16(m_pending[size_t(i)] - base));
+    } else {
+        m_blockSlots.push_back(quint32(m_wide.size() / (blockLines - 1)) | wideBit);
+        for (qsizetype i = 1; i < blockLines; ++i)
+            m_wide.push_back(quint32(m_pending[size_t(i)] - base));
+    }
+}
+
+qsizetype LineIndex::readStart(qsizetype block, qsizetype index) const
+{
+    // Read on from the last place found in this block, if it is not past the line.
+    if (m_readBlock != block || m_readIndex > index) {
+        m_readBlock = block;
+        m_readIndex = 0;
+        m_readOffset = qsizetype(m_blockStarts[size_t(block)]);
+    }
+    for (; m_readIndex < index; ++m_readIndex)
+        m_readOffset = afterBreak(m_document, nextLineBreak(m_document, m_readOffset));
+    return m_readOffset;
+}
+
+qsizetype LineIndex::startInBlock(qsizetype block, qsizetype index) const
+{
+    if (block == qsizetype(m_blockStarts.size()))
+        return m_pending[size_t(index)];
+    const qsizetype base = qsizetype(m_blockStarts[size_t(block)]);
+    if (index == 0)
+        return base;
+    const quint32 slot = m_blockSlots[size_t(block)];
+    if (slot == readBlock)
+        return readStart(block, index);
+    const size_t at = size_t(slot & ~wideBit) * (blockLines - 1) + size_t(index - 1);
+    return base + qsizetype(slot & wideBit ? m_wide[at] : m_narrow[at]);
+}
+
+qsizetype LineIndex::lineStart(qsizetype line) const
+{
+    return startInBlock(line / blockLines, line % blockLines);
 }
 
 qsizetype LineIndex::nextLineStart(qsizetype line) const
 {
-    return line + 1 < qsizetype(m_starts.size()) ? m_starts[size_t(line + 1)] : m_document.size();
+    return line + 1 < knownStarts() ? lineStart(line + 1) : m_document.size();
 }
 
 qsizetype LineIndex::lineEnd(qsizetype line) const
@@ -64,8 +136,48 @@ qsizetype LineIndex::lineEnd(qsizetype line) const
 
 qsizetype LineIndex::lineOf(qsizetype offset) const
 {
-    const auto it = std::upper_bound(m_starts.begin(), m_starts.end(), offset);
-    return std::clamp<qsizetype>(qsizetype(it - m_starts.begin()) - 1, 0, std::max<qsizetype>(lineCount() - 1, 0));
+    // The block, then the line within it.
+    const auto blockAfter = std::upper_bound(m_blockStarts.begin(), m_blockStarts.end(), offset);
+    qsizetype block = qsizetype(blockAfter - m_blockStarts.begin()) - 1;
+    if (offset >= m_pending[0])
+        block = qsizetype(m_blockStarts.size());
+    qsizetype line = 0;
+    if (block >= 0) {
+        const qsizetype lines = block == qsizetype(m_blockStarts.size()) ? m_pendingCount : blockLines;
+        qsizetype index = 0;
+        while (index + 1 < lines && startInBlock(block, index + 1) <= offset)
+            ++index;
+        line = block * blockLines + index;
+    }
+    return std::clamp<qsizetype>(line, 0, std::max<qsizetype>(lineCount() - 1, 0));
+}
+
+qsizetype LineIndex::firstLineLongerThan(qsizetype length, qsizetype from, qsizetype end) const
+{
+    end = std::min(end, lineCount());
+    qsizetype line = from;
+    while (line < end) {
+        const qsizetype block = line / blockLines;
+        if (line % blockLines == 0 && block < qsizetype(m_blockStarts.size()) && line + blockLines <= end) {
+            // No line is longer than its block.
+            const qsizetype next = block + 1 < qsizetype(m_blockStarts.size()) ? qsizetype(m_blockStarts[size_t(block + 1)]) : m_pending[0];
+            if (next - qsizetype(m_blockStarts[size_t(block)]) <= length) {
+                line += blockLines;
+                continue;
+            }
+        }
+        const qsizetype start = lineStart(line);
+        if (nextLineStart(line) - start > length && lineEnd(line) - start > length)
+            return line;
+        ++line;
+    }
+    return end;
+}
+
+qsizetype LineIndex::storageBytes() const
+{
+    return qsizetype(sizeof(*this) + m_blockStarts.capacity() * sizeof(quint32) + m_blockSlots.capacity() * sizeof(quint32)
+                     + m_narrow.capacity() * sizeof(quint16) + m_wide.capacity() * sizeof(quint32));
 }
 
 bool LineIndex::extend(qsizetype budget)
@@ -79,12 +191,16 @@ bool LineIndex::extend(qsizetype budget)
         if (end == size) {
             m_scanned = size;
             m_complete = true;
+            // What was reserved for growth and not used goes back.
+            m_blockStarts.shrink_to_fit();
+            m_blockSlots.shrink_to_fit();
+            m_narrow.shrink_to_fit();
+            m_wide.shrink_to_fit();
             break;
         }
-        const bool crlf = m_document[end] == u'\r' && end + 1 < size && m_document[end + 1] == u'\n';
-        m_scanned = end + (crlf ? 2 : 1);
+        m_scanned = afterBreak(m_document, end);
         // The next line starts here, even an empty last one after a final line break.
-        m_starts.push_back(m_scanned);
+        addStart(m_scanned);
     }
     return m_complete;
 }
