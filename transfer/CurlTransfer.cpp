@@ -11,11 +11,29 @@ CurlTransfer::CurlTransfer(TransferSettings settings, QObject *parent)
 
 CurlTransfer::~CurlTransfer()
 {
-    if (m_job) {
-        m_job->abort();
-        m_worker.join();
-    }
+    endJob();
     m_completion.abandon();
+}
+
+void CurlTransfer::endJob()
+{
+    if (!m_job)
+        return;
+    m_job->abort();
+    m_worker.join();
+    m_job.reset();
+    ++m_run;
+}
+
+void CurlTransfer::stop()
+{
+    if (!m_job)
+        return;
+    endJob();
+    emit busyChanged(false);
+    FetchResult stopped;
+    stopped.stopped = true;
+    m_completion.complete(std::move(stopped));
 }
 
 Pending<FetchResult> CurlTransfer::openURL(const QString &address)
@@ -44,20 +62,22 @@ Pending<FetchResult> CurlTransfer::openURL(const QString &address)
             QMetaObject::invokeMethod(this, [this, received, total] { emit progressed(received, total); }, Qt::QueuedConnection);
         });
     Pending<FetchResult> result = m_completion.pending();
-    m_worker = std::thread([this] {
-        m_job->run();
-        QMetaObject::invokeMethod(this, &CurlTransfer::finish, Qt::QueuedConnection);
+    m_worker = std::thread([this, job = m_job.get(), run = m_run] {
+        job->run();
+        QMetaObject::invokeMethod(this, [this, run] { finish(run); }, Qt::QueuedConnection);
     });
     emit busyChanged(true);
     return result;
 }
 
-void CurlTransfer::finish()
+void CurlTransfer::finish(quint64 run)
 {
+    if (run != m_run || !m_job)
+        return;
     m_worker.join();
     FetchResult result = m_job->takeResult();
     m_job.reset();
     emit busyChanged(false);
-    // The waiting handler resumes here, with the transfer already idle.
+    // The waiting handler resumes next, with the transfer already idle.
     m_completion.complete(std::move(result));
 }

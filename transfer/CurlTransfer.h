@@ -22,12 +22,16 @@ public:
 
     Pending<FetchResult> openURL(const QString &address) override;
     bool busy() const override { return m_job != nullptr; }
+    void stop() override;
 
 private:
-    void finish();
+    void finish(quint64 run);
+    void endJob();
 
     TransferSettings m_settings;
     std::unique_ptr<TransferJob> m_job;
     std::thread m_worker;
+    // Counts the transfers started: a finish queued by one that was stopped is ignored.
+    quint64 m_run = 0;
     Completion<FetchResult> m_completion;
 };
