@@ -2,7 +2,43 @@
 
 #include "Transfer.h"
 
+#include <QUrl>
+
 #include <cstring>
+
+namespace {
+
+// libcurl refuses a single header line longer than this, and says only that it ran
+// out of memory.
+constexpr int maxHeaderLineKiB = 100;
+
+} // namespace
+
+QString shownAddress(QByteArrayView url)
+{
+    // The URLs here are our parser's serialisations, or a server's Location: the
+    // userinfo is whatever stands between "//" and the last "@" of the authority.
+    QByteArray shown = url.toByteArray();
+    const qsizetype slashes = shown.indexOf("//");
+    if (slashes >= 0) {
+        const qsizetype authority = slashes + 2;
+        qsizetype end = authority;
+        while (end < shown.size() && !QByteArrayView("/?#\\").contains(shown.at(end)))
+            ++end;
+        const qsizetype at = shown.lastIndexOf('@', end - 1);
+        if (at >= authority) {
+            const qsizetype colon = shown.indexOf(':', authority);
+            if (colon >= 0 && colon < at)
+                shown.remove(colon, at - colon);
+        }
+    }
+    return QString::fromUtf8(shown);
+}
+
+QString sentHost(QByteArrayView url)
+{
+    return QUrl::fromEncoded(url.toByteArray()).host(QUrl::FullyEncoded);
+}
 
 RuntimeError notEnoughMemory()
 {
@@ -16,7 +52,15 @@ RuntimeError describeFailure(const TransferFailure &f)
     // stands in.
     const QString detail = f.detail.isEmpty() ? QString::fromUtf8(curl_easy_strerror(f.code)) : f.detail;
 
-    if (f.outOfMemory || f.code == CURLE_OUT_OF_MEMORY)
+    if (f.outOfMemory)
+        return notEnoughMemory();
+    // All our own allocations succeeded: libcurl's "out of memory" while a response's
+    // headers arrive is its refusal of a header line too long to keep.
+    if (f.code == CURLE_OUT_OF_MEMORY && !f.headersComplete && f.lastStage >= InetState::RequestSent) {
+        return {number, QStringLiteral("The server sent a header line longer than %1 KB, which Vellumin does not accept, "
+                                       "so the page was not fetched.").arg(maxHeaderLineKiB)};
+    }
+    if (f.code == CURLE_OUT_OF_MEMORY)
         return notEnoughMemory();
     switch (f.code) {
     case CURLE_WRITE_ERROR:
@@ -41,8 +85,16 @@ RuntimeError describeFailure(const TransferFailure &f)
         return {number, QStringLiteral("The server %1 sent nothing for %2 seconds, so the transfer was stopped.").arg(f.host).arg(f.responseTimeoutSeconds)};
     case CURLE_GOT_NOTHING:
         return {number, QStringLiteral("The server %1 closed the connection without sending anything.").arg(f.host)};
-    case CURLE_PARTIAL_FILE:
     case CURLE_RECV_ERROR:
+        if (!f.headersComplete && f.detail.contains(QLatin1String("header"), Qt::CaseInsensitive)) {
+            return {number, QStringLiteral("The server sent more headers than Vellumin accepts, so the page was not fetched "
+                                           "(%1).").arg(detail)};
+        }
+        if (f.detail.contains(QLatin1String("chunk"), Qt::CaseInsensitive)) {
+            return {number, QStringLiteral("The server sent the page in malformed chunks, so it was not shown (%1).").arg(detail)};
+        }
+        [[fallthrough]];
+    case CURLE_PARTIAL_FILE:
     case CURLE_HTTP2:
     case CURLE_HTTP2_STREAM:
         return {number, QStringLiteral("The server closed the connection before the whole page arrived.")};
@@ -50,7 +102,11 @@ RuntimeError describeFailure(const TransferFailure &f)
         return {number, QStringLiteral("Too many redirects: the page at %1 kept sending Vellumin elsewhere.").arg(f.url)};
     case CURLE_UNSUPPORTED_PROTOCOL:
         if (!f.location.isEmpty()) {
-            return {number, QStringLiteral("The page redirected to an address that is not http or https, which Vellumin does not follow: %1").arg(QString::fromUtf8(f.location))};
+            return {number, QStringLiteral("The page redirected to an address that is not http or https, which Vellumin does not follow: %1").arg(shownAddress(f.location))};
+        }
+        // The address was http or https; what came back was something else.
+        if (f.lastStage >= InetState::RequestSent) {
+            return {number, QStringLiteral("The server's answer is not HTTP, so the page was not fetched (%1).").arg(detail)};
         }
         return {number, QStringLiteral("Vellumin fetches http and https addresses only (%1).").arg(detail)};
     case CURLE_URL_MALFORMAT:
