@@ -2,9 +2,8 @@
 
 #include "Transfer.h"
 
-#include <QUrl>
-
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -14,30 +13,52 @@ constexpr int maxHeaderLineKiB = 100;
 
 } // namespace
 
+namespace {
+
+// Where the authority of a URL lies: after "//", up to the path, query or fragment.
+std::pair<qsizetype, qsizetype> authorityOf(QByteArrayView url)
+{
+    const qsizetype slashes = url.indexOf("//");
+    if (slashes < 0)
+        return {0, 0};
+    const qsizetype start = slashes + 2;
+    qsizetype end = start;
+    while (end < url.size() && !QByteArrayView("/?#\\").contains(url.at(end)))
+        ++end;
+    return {start, end};
+}
+
+} // namespace
+
 QString shownAddress(QByteArrayView url)
 {
-    // The URLs here are our parser's serialisations, or a server's Location: the
-    // userinfo is whatever stands between "//" and the last "@" of the authority.
+    // The userinfo is whatever stands before the authority's last "@"; its password,
+    // after the first ":".
     QByteArray shown = url.toByteArray();
-    const qsizetype slashes = shown.indexOf("//");
-    if (slashes >= 0) {
-        const qsizetype authority = slashes + 2;
-        qsizetype end = authority;
-        while (end < shown.size() && !QByteArrayView("/?#\\").contains(shown.at(end)))
-            ++end;
-        const qsizetype at = shown.lastIndexOf('@', end - 1);
-        if (at >= authority) {
-            const qsizetype colon = shown.indexOf(':', authority);
-            if (colon >= 0 && colon < at)
-                shown.remove(colon, at - colon);
-        }
+    const auto [start, end] = authorityOf(url);
+    const qsizetype at = end > start ? shown.lastIndexOf('@', end - 1) : -1;
+    if (at >= start) {
+        const qsizetype colon = shown.indexOf(':', start);
+        if (colon >= 0 && colon < at)
+            shown.remove(colon, at - colon);
     }
     return QString::fromUtf8(shown);
 }
 
 QString sentHost(QByteArrayView url)
 {
-    return QUrl::fromEncoded(url.toByteArray()).host(QUrl::FullyEncoded);
+    // Read from the URL's bytes, which hold the host as it goes out.
+    const auto [start, end] = authorityOf(url);
+    QByteArrayView host = url.sliced(start, end - start);
+    if (const qsizetype at = host.lastIndexOf('@'); at >= 0)
+        host = host.sliced(at + 1);
+    if (host.startsWith('[')) {
+        const qsizetype close = host.indexOf(']');
+        host = host.sliced(1, (close < 0 ? host.size() : close) - 1);
+    } else if (const qsizetype colon = host.lastIndexOf(':'); colon >= 0) {
+        host = host.first(colon);
+    }
+    return QString::fromUtf8(host);
 }
 
 RuntimeError notEnoughMemory()

@@ -168,6 +168,12 @@ CURLcode TransferJob::followRedirects()
             const CURLcode refused = refusal->reason == Address::Refusal::UnsupportedScheme ? CURLE_UNSUPPORTED_PROTOCOL
                                                                                              : CURLE_URL_MALFORMAT;
             m_refusedRedirect = RuntimeError{int(refused), refusal->message};
+            // The refused address may carry a password; the message shows the user at most.
+            if (refusal->reason == Address::Refusal::UnsupportedScheme) {
+                m_refusedRedirect->description =
+                    QStringLiteral("The page redirected to an address that is not http or https, which Vellumin does not "
+                                   "follow: %1").arg(shownAddress(m_location.trimmed()));
+            }
             return refused;
         }
         if (m_redirects == maxRedirects)
