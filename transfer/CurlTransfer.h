@@ -4,7 +4,9 @@
 #include "TransferSettings.h"
 
 #include <memory>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 class TransferJob;
 
@@ -25,13 +27,25 @@ public:
     void stop() override;
 
 private:
-    void finish(quint64 run);
+    // What the worker tells the window's thread, in the order it happened.
+    struct Report
+    {
+        enum Kind { Stage, Progress, Finished } kind;
+        int state = 0;
+        qint64 received = 0;
+        qint64 total = 0;
+    };
+
+    void post(Report report);
+    void deliverReports();
+    void finish();
     void endJob();
 
     TransferSettings m_settings;
     std::unique_ptr<TransferJob> m_job;
     std::thread m_worker;
-    // Counts the transfers started: a finish queued by one that was stopped is ignored.
-    quint64 m_run = 0;
+    // Filled by the worker, emptied here: the lock is what hands each report over.
+    std::mutex m_reportsLock;
+    std::vector<Report> m_reports;
     Completion<FetchResult> m_completion;
 };
