@@ -28,6 +28,7 @@
 #include <QCloseEvent>
 #include <QImage>
 #include <QSessionManager>
+#include <QShortcut>
 #include <QToolButton>
 
 namespace {
@@ -145,6 +146,10 @@ void Form1::connectEvents()
             m_sbrStatus->endTransfer();
     });
     connect(m_inet1, &Transfer::progressed, m_sbrStatus, &QtStatusBar::showProgress);
+    // Escape anywhere in the window stops a running transfer; the view takes Escape
+    // first while its find or go-to field is open.
+    auto *stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(stop, &QShortcut::activated, m_inet1, &Transfer::stop);
     connect(m_pageView, &QtPageView::mouseDown, this, [this](int button, int shift, float x, float y) {
         rchtxtHTML_MouseDown(button, shift, x, y, *m_popup);
     });

@@ -69,6 +69,8 @@ struct FetchResult
 {
     FetchedDocument document;
     Failure error;
+    // The user stopped the transfer: there is neither a document nor an error.
+    bool stopped = false;
 };
 
 // One whole-document retrieval at a time. openURL starts the transfer and returns at
@@ -83,6 +85,9 @@ public:
     using QObject::QObject;
     virtual Pending<FetchResult> openURL(const QString &address) = 0;
     virtual bool busy() const = 0;
+    // Ends a running transfer now and frees what it held; its result says it was
+    // stopped. Nothing happens when no transfer runs.
+    virtual void stop() = 0;
 
 signals:
     void stateChanged(int state);

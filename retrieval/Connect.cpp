@@ -17,6 +17,11 @@ Command Toolbar1_ButtonClick(ToolbarButton button, StatusBar &sbrStatus, const T
 
     sbrStatus.setSimpleText(QStringLiteral("please wait..."));
     FetchResult fetched = co_await Inet1.openURL(txtURL.text());
+    // Stopped by the user: nothing went wrong, and the view keeps what it had.
+    if (fetched.stopped) {
+        sbrStatus.setSimpleText(QStringLiteral("transfer stopped"));
+        co_return std::nullopt;
+    }
     // A failed fetch leaves the view and the status line as they are.
     if (fetched.error)
         co_return *fetched.error;

@@ -3,6 +3,63 @@
 #include "Transfer.h"
 
 #include <cstring>
+#include <utility>
+
+namespace {
+
+// libcurl refuses a single header line longer than this, and says only that it ran
+// out of memory.
+constexpr int maxHeaderLineKiB = 100;
+
+} // namespace
+
+namespace {
+
+// Where the authority of a URL lies: after "//", up to the path, query or fragment.
+std::pair<qsizetype, qsizetype> authorityOf(QByteArrayView url)
+{
+    const qsizetype slashes = url.indexOf("//");
+    if (slashes < 0)
+        return {0, 0};
+    const qsizetype start = slashes + 2;
+    qsizetype end = start;
+    while (end < url.size() && !QByteArrayView("/?#\\").contains(url.at(end)))
+        ++end;
+    return {start, end};
+}
+
+} // namespace
+
+QString shownAddress(QByteArrayView url)
+{
+    // The userinfo is whatever stands before the authority's last "@"; its password,
+    // after the first ":".
+    QByteArray shown = url.toByteArray();
+    const auto [start, end] = authorityOf(url);
+    const qsizetype at = end > start ? shown.lastIndexOf('@', end - 1) : -1;
+    if (at >= start) {
+        const qsizetype colon = shown.indexOf(':', start);
+        if (colon >= 0 && colon < at)
+            shown.remove(colon, at - colon);
+    }
+    return QString::fromUtf8(shown);
+}
+
+QString sentHost(QByteArrayView url)
+{
+    // Read from the URL's bytes, which hold the host as it goes out.
+    const auto [start, end] = authorityOf(url);
+    QByteArrayView host = url.sliced(start, end - start);
+    if (const qsizetype at = host.lastIndexOf('@'); at >= 0)
+        host = host.sliced(at + 1);
+    if (host.startsWith('[')) {
+        const qsizetype close = host.indexOf(']');
+        host = host.sliced(1, (close < 0 ? host.size() : close) - 1);
+    } else if (const qsizetype colon = host.lastIndexOf(':'); colon >= 0) {
+        host = host.first(colon);
+    }
+    return QString::fromUtf8(host);
+}
 
 RuntimeError notEnoughMemory()
 {
@@ -16,7 +73,15 @@ RuntimeError describeFailure(const TransferFailure &f)
     // stands in.
     const QString detail = f.detail.isEmpty() ? QString::fromUtf8(curl_easy_strerror(f.code)) : f.detail;
 
-    if (f.outOfMemory || f.code == CURLE_OUT_OF_MEMORY)
+    if (f.outOfMemory)
+        return notEnoughMemory();
+    // All our own allocations succeeded: libcurl's "out of memory" while a response's
+    // headers arrive is its refusal of a header line too long to keep.
+    if (f.code == CURLE_OUT_OF_MEMORY && !f.headersComplete && f.lastStage >= InetState::RequestSent) {
+        return {number, QStringLiteral("The server sent a header line longer than %1 KB, which Vellumin does not accept, "
+                                       "so the page was not fetched.").arg(maxHeaderLineKiB)};
+    }
+    if (f.code == CURLE_OUT_OF_MEMORY)
         return notEnoughMemory();
     switch (f.code) {
     case CURLE_WRITE_ERROR:
@@ -41,8 +106,16 @@ RuntimeError describeFailure(const TransferFailure &f)
         return {number, QStringLiteral("The server %1 sent nothing for %2 seconds, so the transfer was stopped.").arg(f.host).arg(f.responseTimeoutSeconds)};
     case CURLE_GOT_NOTHING:
         return {number, QStringLiteral("The server %1 closed the connection without sending anything.").arg(f.host)};
-    case CURLE_PARTIAL_FILE:
     case CURLE_RECV_ERROR:
+        if (!f.headersComplete && f.detail.contains(QLatin1String("header"), Qt::CaseInsensitive)) {
+            return {number, QStringLiteral("The server sent more headers than Vellumin accepts, so the page was not fetched "
+                                           "(%1).").arg(detail)};
+        }
+        if (f.detail.contains(QLatin1String("chunk"), Qt::CaseInsensitive)) {
+            return {number, QStringLiteral("The server sent the page in malformed chunks, so it was not shown (%1).").arg(detail)};
+        }
+        [[fallthrough]];
+    case CURLE_PARTIAL_FILE:
     case CURLE_HTTP2:
     case CURLE_HTTP2_STREAM:
         return {number, QStringLiteral("The server closed the connection before the whole page arrived.")};
@@ -50,7 +123,11 @@ RuntimeError describeFailure(const TransferFailure &f)
         return {number, QStringLiteral("Too many redirects: the page at %1 kept sending Vellumin elsewhere.").arg(f.url)};
     case CURLE_UNSUPPORTED_PROTOCOL:
         if (!f.location.isEmpty()) {
-            return {number, QStringLiteral("The page redirected to an address that is not http or https, which Vellumin does not follow: %1").arg(QString::fromUtf8(f.location))};
+            return {number, QStringLiteral("The page redirected to an address that is not http or https, which Vellumin does not follow: %1").arg(shownAddress(f.location))};
+        }
+        // The address was http or https; what came back was something else.
+        if (f.lastStage >= InetState::RequestSent) {
+            return {number, QStringLiteral("The server's answer is not HTTP, so the page was not fetched (%1).").arg(detail)};
         }
         return {number, QStringLiteral("Vellumin fetches http and https addresses only (%1).").arg(detail)};
     case CURLE_URL_MALFORMAT:

@@ -69,13 +69,17 @@ TransferJob::TransferJob(QByteArray url, const TransferSettings &settings, Stage
 TransferJob::~TransferJob()
 {
     // Closing the connections the multi handle kept still calls back into this job.
-    m_multi.reset();
+    {
+        const std::lock_guard lock(m_multiLock);
+        m_multi.reset();
+    }
     m_curl.reset();
 }
 
 void TransferJob::abort()
 {
     m_abort = true;
+    const std::lock_guard lock(m_multiLock);
     if (m_multi)
         curl_multi_wakeup(m_multi.get());
 }
@@ -127,9 +131,10 @@ void TransferJob::perform()
         failure.code = code;
         char *effective = nullptr;
         curl_easy_getinfo(m_curl.get(), CURLINFO_EFFECTIVE_URL, &effective);
-        const QUrl url(QString::fromUtf8(effective ? effective : m_url.constData()));
-        failure.url = QString::fromUtf8(m_url);
-        failure.host = url.host();
+        const QByteArray asked = effective ? QByteArray(effective) : m_currentUrl;
+        const QUrl url = QUrl::fromEncoded(asked);
+        failure.url = shownAddress(m_url);
+        failure.host = sentHost(asked);
         failure.port = url.port(url.scheme() == QLatin1String("https") ? 443 : 80);
         failure.detail = QString::fromUtf8(m_curl.errorMessage());
         long osError = 0;
@@ -138,6 +143,7 @@ void TransferJob::perform()
         failure.lastStage = m_filter.last();
         failure.tooLarge = m_tooLarge;
         failure.outOfMemory = m_outOfMemory;
+        failure.headersComplete = m_headersComplete;
         failure.location = m_location;
         failure.connectTimeoutSeconds = m_settings.connectTimeoutSeconds;
         failure.responseTimeoutSeconds = m_settings.responseTimeoutSeconds;
@@ -162,6 +168,12 @@ CURLcode TransferJob::followRedirects()
             const CURLcode refused = refusal->reason == Address::Refusal::UnsupportedScheme ? CURLE_UNSUPPORTED_PROTOCOL
                                                                                              : CURLE_URL_MALFORMAT;
             m_refusedRedirect = RuntimeError{int(refused), refusal->message};
+            // The refused address may carry a password; the message shows the user at most.
+            if (refusal->reason == Address::Refusal::UnsupportedScheme) {
+                m_refusedRedirect->description =
+                    QStringLiteral("The page redirected to an address that is not http or https, which Vellumin does not "
+                                   "follow: %1").arg(shownAddress(m_location.trimmed()));
+            }
             return refused;
         }
         if (m_redirects == maxRedirects)
@@ -224,7 +236,7 @@ void TransferJob::gatherFacts()
 {
     DocumentFacts &facts = m_result.document.facts;
     CURL *c = m_curl.get();
-    facts.address = QString::fromUtf8(m_currentUrl);
+    facts.address = shownAddress(m_currentUrl);
     facts.redirects = m_redirects;
     long version = 0;
     curl_easy_getinfo(c, CURLINFO_HTTP_VERSION, &version);
@@ -250,7 +262,10 @@ void TransferJob::finishDocument()
     report(InetState::ResponseReceived);
     report(InetState::Disconnecting);
     // Ending the handles closes the connection they kept, unless the server closed it.
-    m_multi.reset();
+    {
+        const std::lock_guard lock(m_multiLock);
+        m_multi.reset();
+    }
     m_curl.reset();
     if (m_socketsClosed > 0)
         report(InetState::Disconnected);
@@ -332,6 +347,8 @@ size_t TransferJob::onHeader(char *data, size_t size, size_t count, void *job)
             self->m_contentTypes.clear();
             self->m_redirecting = false;
             self->m_headerBytes = 0;
+            self->m_received = 0;
+            self->m_headersComplete = false;
         } else if (line.size() > 9 && QByteArrayView(line.first(9)).compare("location:", Qt::CaseInsensitive) == 0) {
             self->m_location = line.sliced(9).trimmed().toByteArray();
         } else if (line.size() > 13 && QByteArrayView(line.first(13)).compare("content-type:", Qt::CaseInsensitive) == 0) {
@@ -341,6 +358,7 @@ size_t TransferJob::onHeader(char *data, size_t size, size_t count, void *job)
             long status = 0;
             curl_easy_getinfo(self->m_curl.get(), CURLINFO_RESPONSE_CODE, &status);
             self->m_redirecting = isRedirect(status) && !self->m_location.isEmpty();
+            self->m_headersComplete = true;
         }
         self->m_headerBytes += qint64(bytes);
         self->report(InetState::ReceivingResponse);
@@ -352,18 +370,20 @@ size_t TransferJob::onWrite(char *data, size_t size, size_t count, void *job)
 {
     auto *self = static_cast<TransferJob *>(job);
     const size_t bytes = size * count;
-    // A redirect's body is not the document.
-    if (self->m_redirecting)
-        return bytes;
+    // Every body counts, a redirect's too: a server must not keep the transfer busy
+    // with one that never ends.
     if (self->m_received + qint64(bytes) > self->m_settings.maxDocumentBytes) {
         self->m_tooLarge = true;
         return 0;
     }
+    self->m_received += qint64(bytes);
+    // A redirect's body is not the document: it goes as it arrives.
+    if (self->m_redirecting)
+        return bytes;
     const size_t taken = guarded(self->m_outOfMemory, size_t(0), [self, data, bytes] {
         if (!self->m_decoder)
             self->startDocument();
         self->m_decoder->feed(QByteArrayView(data, qsizetype(bytes)));
-        self->m_received += qint64(bytes);
         self->report(InetState::ReceivingResponse);
         return bytes;
     });
@@ -398,6 +418,8 @@ void TransferJob::setOptions()
     curl_easy_setopt(c, CURLOPT_URL, m_currentUrl.constData());
     curl_easy_setopt(c, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    // An answer without a status line is not HTTP, whatever is listening there.
+    curl_easy_setopt(c, CURLOPT_HTTP09_ALLOWED, 0L);
     // Redirects are followed by the job itself, with the URL parser.
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, long(m_settings.connectTimeoutSeconds));

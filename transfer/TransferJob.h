@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace Encoding {
@@ -71,9 +72,12 @@ private:
     std::atomic_bool m_abort{false};
 
     CurlHandle m_curl;
+    // Guards m_multi between abort() on another thread, which wakes it, and the
+    // worker, which ends it.
+    std::mutex m_multiLock;
     CurlMulti m_multi;
     std::unique_ptr<Encoding::DocumentDecoder> m_decoder;
-    qint64 m_received = 0;
+    qint64 m_received = 0;    // of the response being received, after decompression
     qint64 m_headerBytes = 0; // of the response being received
     StageFilter::Clock::time_point m_started;
     // The response being received: its Location, and whether it is a redirect that
@@ -81,6 +85,7 @@ private:
     QByteArray m_location;
     QList<QByteArray> m_contentTypes; // every Content-Type line, in order
     bool m_redirecting = false;
+    bool m_headersComplete = false;
     int m_redirects = 0;
     std::optional<RuntimeError> m_refusedRedirect;
     bool m_tooLarge = false;

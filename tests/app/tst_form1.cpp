@@ -56,7 +56,10 @@ struct Window
     bool connectTo(const QString &address)
     {
         startConnect(address);
-        return QTest::qWaitFor([this] { return !form->Inet1()->busy(); }, 30000);
+        const bool idle = QTest::qWaitFor([this] { return !form->Inet1()->busy(); }, 30000);
+        // The handler resumes from the event loop once the transfer is idle.
+        QCoreApplication::sendPostedEvents();
+        return idle;
     }
 };
 
@@ -309,6 +312,7 @@ void TestForm1::closeAnsweredNoDuringTransferKeepsTheFetch()
     w.messageBox.nextAnswer = MsgBox::no;
     w.messageBox.onShow = [&] {
         [[maybe_unused]] const bool done = QTest::qWaitFor([&] { return !w.form->Inet1()->busy(); }, 10000);
+        QCoreApplication::sendPostedEvents();
     };
     QVERIFY(!w.form->close());
     w.messageBox.onShow = nullptr;

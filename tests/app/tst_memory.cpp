@@ -95,6 +95,8 @@ void TestMemory::fetchAndClearHoldNothing()
         form.txtURL()->setText(server.base() + QStringLiteral("/page"));
         QTest::mouseClick(form.connectButton(), Qt::LeftButton);
         QVERIFY(QTest::qWaitFor([&form] { return !form.Inet1()->busy(); }, 30000));
+        // The handler resumes from the event loop once the transfer is idle.
+        QCoreApplication::sendPostedEvents();
         QVERIFY2(form.rchtxtHTML()->text() == text, qPrintable(QStringLiteral("fetch %1").arg(fetch)));
         form.Popup()->clearAction()->trigger();
         QVERIFY(form.rchtxtHTML()->text().isEmpty());

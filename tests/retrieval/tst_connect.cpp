@@ -1,6 +1,9 @@
 #include "Connect.h"
+#include "CurlHandle.h"
+#include "CurlTransfer.h"
 #include "Fakes.h"
 #include "ProgressTexts.h"
+#include "TestHttpServer.h"
 
 #include <QtTest>
 
@@ -46,8 +49,9 @@ private slots:
     void failureKeepsViewAndLastStatus();
     void windowAnswersWhileTheTransferRuns();
     void transferGoneMidwayResumesNothing();
-    void progressTexts_data();
-    void progressTexts();
+    void stoppedEndsQuietlyAndKeepsTheView();
+    void statusFollowsARealTransfer_data();
+    void statusFollowsARealTransfer();
 };
 
 void TestConnect::fetchShowsDocumentAndCompletes()
@@ -145,7 +149,9 @@ void TestConnect::windowAnswersWhileTheTransferRuns()
     click.view.setText(QString());
 
     click.transfer.finish();
-    QVERIFY(first.done());
+    // The handler resumes from the event loop, once the transfer has finished its part.
+    QVERIFY(!first.done());
+    QTRY_VERIFY(first.done());
     QCOMPARE(click.reports, 0);
     QCOMPARE(click.view.document, QStringLiteral("the page"));
     QCOMPARE(click.status.simple, QStringLiteral("complete!"));
@@ -166,30 +172,56 @@ void TestConnect::transferGoneMidwayResumesNothing()
     QCOMPARE(click.status.simple, QStringLiteral("please wait..."));
 }
 
-void TestConnect::progressTexts_data()
+void TestConnect::stoppedEndsQuietlyAndKeepsTheView()
 {
-    QTest::addColumn<int>("state");
-    QTest::addColumn<QString>("text"); // empty: the line keeps its text
-    // The misspellings are the program's own texts.
-    QTest::newRow("1 resolving") << 1 << QStringLiteral("resloving host...");
-    QTest::newRow("2 resolved") << 2 << QStringLiteral("host resloved...");
-    QTest::newRow("9 last with a text") << 9 << QStringLiteral("disconnecting...");
-    QTest::newRow("0 no state") << 0 << QString();
-    QTest::newRow("10 disconnected") << 10 << QString();
-    QTest::newRow("11 error") << 11 << QString();
-    QTest::newRow("12 completed") << 12 << QString();
-    QTest::newRow("negative") << -1 << QString();
+    Click click;
+    click.transfer.holdResult = true;
+    click.transfer.result.document.text = QStringLiteral("never shown");
+    click.view.document = QStringLiteral("kept");
+    click.status.details = QStringLiteral("details kept");
+    const Command command = click.press();
+
+    click.transfer.stop();
+    QTRY_VERIFY(command.done());
+    QCOMPARE(click.reports, 0);
+    QCOMPARE(click.view.document, QStringLiteral("kept"));
+    QVERIFY(click.view.calls.isEmpty());
+    QCOMPARE(click.status.simple, QStringLiteral("transfer stopped"));
+    QCOMPARE(click.status.details, QStringLiteral("details kept"));
 }
 
-void TestConnect::progressTexts()
+void TestConnect::statusFollowsARealTransfer_data()
 {
-    QFETCH(int, state);
-    QFETCH(QString, text);
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QStringList>("texts"); // the status line, repeats folded
+    // The misspellings are the program's own texts.
+    const QStringList start = {QStringLiteral("please wait..."), QStringLiteral("resloving host..."),
+                               QStringLiteral("host resloved..."), QStringLiteral("connecting..."),
+                               QStringLiteral("connected..."), QStringLiteral("requesting..."),
+                               QStringLiteral("request sent..."), QStringLiteral("receiving response...")};
+    QTest::newRow("a page: every stage, then complete")
+        << QByteArray("/page")
+        << start + QStringList{QStringLiteral("response received..."), QStringLiteral("disconnecting..."), QStringLiteral("complete!")};
+    QTest::newRow("dropped mid-body: the last stage stays") << QByteArray("/dropped") << start;
+}
+
+void TestConnect::statusFollowsARealTransfer()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(QStringList, texts);
+    const CurlGlobal curl;
+    TestHttpServer server;
+    server.route("/page", TestHttpServer::ok("<html>page</html>"));
+    server.route("/dropped", {{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nhalf", 0, true}});
+    CurlTransfer transfer;
     FakeStatusBar status;
-    status.simple = QStringLiteral("before");
-    Inet1_StateChanged(state, status);
-    QCOMPARE(status.simple, text.isEmpty() ? QStringLiteral("before") : text);
-    QCOMPARE(status.history.size(), text.isEmpty() ? 0 : 1);
+    FakeTextBox address(server.base() + QString::fromLatin1(path));
+    FakePageView view;
+    QObject::connect(&transfer, &Transfer::stateChanged, &transfer, [&status](int state) { Inet1_StateChanged(state, status); });
+
+    const Command command = Toolbar1_ButtonClick({QStringLiteral("Connect"), {}}, status, address, transfer, view);
+    QTRY_VERIFY_WITH_TIMEOUT(command.done(), 30000);
+    QCOMPARE(foldRepeats(status.history), texts);
 }
 
 QTEST_GUILESS_MAIN(TestConnect)

@@ -16,7 +16,7 @@ std::optional<T> awaitValue(Pending<T> pending, int timeoutMs = 30000)
 {
     auto value = std::make_shared<std::optional<T>>();
     [](Pending<T> p, std::shared_ptr<std::optional<T>> out) -> Command {
-        *out = co_await p;
+        *out = co_await std::move(p);
         co_return std::nullopt;
     }(std::move(pending), value);
     [[maybe_unused]] const bool arrived = QTest::qWaitFor([&value] { return value->has_value(); }, timeoutMs);

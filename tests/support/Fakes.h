@@ -179,6 +179,15 @@ public:
         return m_completion.pending();
     }
     bool busy() const override { return isBusy; }
+    void stop() override
+    {
+        if (!isBusy)
+            return;
+        isBusy = false;
+        FetchResult stopped;
+        stopped.stopped = true;
+        m_completion.complete(stopped);
+    }
 
     void finish()
     {

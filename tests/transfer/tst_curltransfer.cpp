@@ -509,7 +509,7 @@ void TestCurlTransfer::secondOpenWhileBusyIsRefused()
     QVERIFY(nested && nested->error);
     QCOMPARE(nested->error->number, ErrorNumber::TransferBusy);
 
-    const std::optional<FetchResult> result = awaitValue(first);
+    const std::optional<FetchResult> result = awaitValue(std::move(first));
     QVERIFY(result && !result->error);
     QCOMPARE(result->document.text, QStringLiteral("slow page"));
     QCOMPARE(server.requests.size(), 1);
@@ -601,7 +601,7 @@ void TestCurlTransfer::destroyedMidTransferStopsAndResumesNothing()
     bool resumed = false;
     bool frameDestroyed = false;
     [](Pending<FetchResult> pending, bool *resumed, Witness) -> Command {
-        co_await pending;
+        co_await std::move(pending);
         *resumed = true;
         co_return std::nullopt;
     }(transfer->openURL(server.base() + QStringLiteral("/stalled")), &resumed, Witness{&frameDestroyed});
