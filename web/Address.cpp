@@ -1,5 +1,6 @@
 #include "Address.h"
 
+#include "DisplayText.h"
 #include "Url.h"
 
 namespace Address {
@@ -82,14 +83,14 @@ std::variant<QByteArray, Refusal> resolveRedirect(QByteArrayView location, QByte
     const Url::ParseResult current = Url::parse(QString::fromUtf8(currentUrl));
     if (!current.url) {
         return Refusal{Refusal::Invalid,
-                       QStringLiteral("The redirect from %1 cannot be followed: that address has %2").arg(QString::fromUtf8(currentUrl), current.failure)};
+                       QStringLiteral("The redirect from %1 cannot be followed: that address has %2").arg(DisplayText::displayedAddress(QString::fromUtf8(currentUrl)), current.failure)};
     }
     const Url::ParseResult target = Url::parse(QString::fromUtf8(location), &*current.url);
     if (!target.url)
         return Refusal{Refusal::Invalid, QStringLiteral("The page redirected to an address that has %1").arg(target.failure)};
     if (!isFetched(target.url->scheme)) {
         return Refusal{Refusal::UnsupportedScheme,
-                       QStringLiteral("The page redirected to an address that is not http or https, which Vellumin does not follow: %1").arg(target.url->href())};
+                       QStringLiteral("The page redirected to an address that is not http or https, which Vellumin does not follow: %1").arg(DisplayText::displayedAddress(target.url->href()))};
     }
     return requestUrl(*target.url);
 }
