@@ -3,6 +3,7 @@
 #include "CurlTransfer.h"
 #include "Fakes.h"
 #include "Form1.h"
+#include "QtPageView.h"
 #include "QtStatusBar.h"
 #include "QtTextBox.h"
 #include "SourceView.h"
@@ -220,7 +221,7 @@ void TestHostileServers::escapeInTheWindowStops()
     Form1 form(services);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.rchtxtHTML()->setTextRTF(QStringLiteral("what the user had"));
+    form.pageView()->setTextRTF(QStringLiteral("what the user had"));
     form.txtURL()->setText(m_http + QStringLiteral("/drip"));
     QTest::mouseClick(form.connectButton(), Qt::LeftButton);
     QTRY_COMPARE(form.sbrStatus()->simpleText(), QStringLiteral("receiving response..."));
