@@ -178,7 +178,8 @@ void TestSourceViewParts::colouringFromCheckpointsIsColouringFromTheStart()
     QSignalSpy advanced(&colouring, &MarkupColouring::advanced);
     colouring.reset(document, MarkupSyntax::Html);
     QTRY_VERIFY(colouring.isReadyAt(document.size()));
-    QVERIFY(!advanced.isEmpty());
+    // The counter is read at once; the signal comes with the next look at it.
+    QTRY_VERIFY(!advanced.isEmpty());
 
     QList<MarkupSpan> whole;
     tokenizeMarkup(document, MarkupState(MarkupSyntax::Html), &whole);
