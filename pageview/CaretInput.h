@@ -1,60 +1,44 @@
 #pragma once
 
-#include <QString>
+#include "CaretNavigator.h"
 
-#include <utility>
+#include <QElapsedTimer>
+#include <QPointF>
+
+#include <optional>
 
 class QKeyEvent;
-class QMouseEvent;
-class RowLayer;
 
-// The keys and mouse presses that move the caret and the selection, and where each
-// move takes the caret. Kept apart from the widget so that a caret model can take
-// over the moves without the widget's event handlers changing.
+// Which key moves the caret how: the view's keys mapped to the caret's moves, kept
+// apart from the widget so that a table of keys can be checked without one.
 namespace CaretInput {
-
-enum class Move {
-    None,
-    CharacterLeft,
-    CharacterRight,
-    WordLeft,
-    WordRight,
-    RowUp,
-    RowDown,
-    PageUp,
-    PageDown,
-    RowStart,
-    RowEnd,
-    DocumentStart,
-    DocumentEnd,
-};
 
 struct KeyCommand
 {
-    Move move = Move::None;
+    std::optional<CaretNavigator::Move> move;
     bool extend = false; // Shift held: the anchor stays
     bool copy = false;
     bool selectAll = false;
+    // Ctrl+Up and Ctrl+Down scroll the view by a row and leave the caret, as Qt's
+    // text controls do.
+    int scrollRows = 0;
 };
 
-// What a key does to the caret; Move::None and no command for a key that is not the
-// caret's.
+// What a key does to the caret; an empty command for a key that is not the caret's.
 KeyCommand fromKey(const QKeyEvent &event);
 
-enum class Press {
-    None, // not the caret's: right and middle presses leave caret and selection alone
-    Place,
-    Extend, // Shift+click
-    SelectWord, // double click
+// Counts the clicks of the left button: a press soon after a double-click, near where
+// it was, is a triple-click.
+class ClickCounter
+{
+public:
+    // clicks: 1 for a press, 2 for a double-click; returns 1, 2 or 3.
+    int press(QPointF position, int clicks);
+    void forget() { m_doubleClick.invalidate(); }
+
+private:
+    QElapsedTimer m_doubleClick;
+    QPointF m_doubleClickAt;
 };
-
-Press fromMouse(const QMouseEvent &event);
-
-// Where move takes the caret. Up and down keep to preferredX (set on the first of
-// them, -1 to start again); a page move scrolls the view by pageRows as well.
-qsizetype target(Move move, qsizetype caret, const QString &document, RowLayer &layer, qreal &preferredX, int pageRows);
-
-// The word at offset (letters, digits, marks and '_'), or the one character there.
-std::pair<qsizetype, qsizetype> wordAt(const QString &document, qsizetype offset);
 
 } // namespace CaretInput

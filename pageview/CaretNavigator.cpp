@@ -278,7 +278,7 @@ qsizetype CaretNavigator::previousWord(qsizetype offset) const
 
 // ---- Keys
 
-std::optional<CaretNavigator::Position> CaretNavigator::vertical(qsizetype rows, bool extend, bool toDocumentEnds)
+std::optional<CaretNavigator::Position> CaretNavigator::vertical(qsizetype rows, bool toDocumentEnds)
 {
     Row row = rowOf(m_caret);
     if (m_preferredX < 0)
@@ -291,9 +291,9 @@ std::optional<CaretNavigator::Position> CaretNavigator::vertical(qsizetype rows,
     }
     if (moved)
         return atX(row, m_preferredX);
-    // Shift+Up on the first row selects to the document's start, Shift+Down on the
-    // last to its end; without Shift the caret stays, as in Qt's text controls.
-    if (toDocumentEnds && extend) {
+    // Up on the first row goes to the document's start and Down on the last to its end,
+    // with Shift or without, so that the arrows always take the caret somewhere.
+    if (toDocumentEnds) {
         m_preferredX = -1;
         return Position{rows > 0 ? m_document.size() : 0, Affinity::Downstream};
     }
@@ -336,9 +336,10 @@ void CaretNavigator::move(Move move, bool extend)
     case Move::NextRow:
     case Move::PreviousPage:
     case Move::NextPage: {
-        const qsizetype rows = move == Move::PreviousRow || move == Move::NextRow ? 1 : m_pageRows;
+        const bool byRow = move == Move::PreviousRow || move == Move::NextRow;
+        const qsizetype rows = byRow ? 1 : m_pageRows;
         const bool down = move == Move::NextRow || move == Move::NextPage;
-        const std::optional<Position> moved = vertical(down ? rows : -rows, extend, rows == 1);
+        const std::optional<Position> moved = vertical(down ? rows : -rows, byRow);
         // Where the caret cannot go further, the selection stays as it is.
         if (!moved)
             return;

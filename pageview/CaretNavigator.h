@@ -112,7 +112,7 @@ private:
     qsizetype previousWord(qsizetype offset) const;
     Position rowEnd(const Row &row) const;
     // Nothing where the caret cannot go further.
-    std::optional<Position> vertical(qsizetype rows, bool extend, bool toDocumentEnds);
+    std::optional<Position> vertical(qsizetype rows, bool toDocumentEnds);
 
     void selectWordAt(Position position);
     void selectLineAt(qsizetype offset);

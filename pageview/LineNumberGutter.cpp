@@ -35,6 +35,17 @@ qsizetype LineNumberGutter::lineAt(const QMouseEvent *event) const
     return m_layer.rowAt(m_layer.rowAtY(int(event->position().y()))).line;
 }
 
+qsizetype LineNumberGutter::anchorLine() const
+{
+    // A selection of lines upwards has its anchor at the start of the line after the
+    // last one selected.
+    const qsizetype anchor = m_view->anchor();
+    const qsizetype line = m_lines.lineOf(anchor);
+    if (anchor > m_view->cursorPosition() && line > 0 && anchor == m_lines.lineStart(line))
+        return line - 1;
+    return line;
+}
+
 void LineNumberGutter::selectLinesTo(qsizetype line)
 {
     // Whole lines, from the line pressed on to the line under the pointer, breaks
@@ -53,7 +64,11 @@ void LineNumberGutter::mousePressEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton || line < 0)
         return;
     m_view->setFocus(Qt::MouseFocusReason);
-    m_anchorLine = line;
+    // Shift+click grows the selection by lines from the line it started on.
+    if (event->modifiers() & Qt::ShiftModifier)
+        m_anchorLine = anchorLine();
+    else
+        m_anchorLine = line;
     selectLinesTo(line);
 }
 

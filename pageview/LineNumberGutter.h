@@ -8,7 +8,7 @@ class SourceView;
 
 // The gutter on the view's left, with the document's line numbers. It is never part of
 // the text: it paints the numbers of the rows on screen and takes its own clicks (a
-// click selects a line, a drag selects lines), as Qt's code editor example has it.
+// click selects a line, a drag or a Shift+click selects lines), as Qt's code editor example has it.
 class LineNumberGutter : public QWidget
 {
     Q_OBJECT
@@ -27,6 +27,8 @@ private:
     // The line under the pointer; -1 in an empty document.
     qsizetype lineAt(const QMouseEvent *event) const;
     void selectLinesTo(qsizetype line);
+    // The line a Shift+click extends from: the one the selection's anchor is on.
+    qsizetype anchorLine() const;
 
     SourceView *m_view;
     RowLayer &m_layer;

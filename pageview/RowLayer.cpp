@@ -268,6 +268,24 @@ qsizetype RowLayer::offsetAt(qsizetype row, qreal x)
     return r.start + std::clamp<qsizetype>(column, 0, r.end - r.start);
 }
 
+qreal RowLayer::xOf(const DisplayRows::Span &span, qsizetype offset)
+{
+    Row r;
+    r.start = span.start;
+    r.end = span.end;
+    r.next = span.next;
+    return layoutFor(r)->lineAt(0).cursorToX(int(std::clamp(offset, r.start, r.end) - r.start));
+}
+
+qsizetype RowLayer::offsetAt(const DisplayRows::Span &span, qreal x)
+{
+    Row r;
+    r.start = span.start;
+    r.end = span.end;
+    r.next = span.next;
+    return r.start + std::clamp<qsizetype>(layoutFor(r)->lineAt(0).xToCursor(x), 0, r.end - r.start);
+}
+
 void RowLayer::paintText(QPainter &painter, qreal left, int rowsToPaint, const Marks &marks)
 {
     if (rowCount() == 0)
@@ -284,7 +302,6 @@ void RowLayer::paintText(QPainter &painter, qreal left, int rowsToPaint, const M
     Row row = rowAt(first);
     for (int i = 0; i <= rowsToPaint && row.line >= 0; ++i, row = nextRow(row))
         rows.append(row);
-    const qsizetype caretRow = marks.caret >= 0 ? rowOf(marks.caret) : -1;
 
     int y = 0;
     for (qsizetype i = 0; i < rows.size(); ++i, y += m_lineHeight) {
@@ -310,7 +327,7 @@ void RowLayer::paintText(QPainter &painter, qreal left, int rowsToPaint, const M
             painter.fillRect(QRectF(origin.x() + endX, y, m_charWidth / 2.0, m_lineHeight), selectedFormat.background());
         }
         layout->draw(&painter, origin, ranges);
-        if (first + i == caretRow)
+        if (marks.caret >= 0 && first + i == marks.caretRow)
             layout->drawCursor(&painter, origin, int(std::clamp(marks.caret, r.start, r.end) - r.start));
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CaretNavigator.h"
 #include "DisplayRows.h"
 
 #include <QFont>
@@ -19,8 +20,9 @@ class QTextLayout;
 // The rows on screen: which rows of the document are in view, how each is laid out
 // (only the ones on screen, kept in a small cache), where a character is drawn and
 // which character is under a point, and painting the text and the line numbers.
-// It knows nothing of keys, the caret's rules or the find field.
-class RowLayer
+// It knows nothing of keys, the caret's rules or the find field; it tells the caret where
+// things are in a row.
+class RowLayer : public RowGeometry
 {
 public:
     // Room between the view's edge and the text, and round the line numbers.
@@ -45,13 +47,14 @@ public:
         qsizetype selectionStart = 0;
         qsizetype selectionEnd = 0;
         qsizetype caret = -1; // -1: no caret drawn
+        qsizetype caretRow = -1; // the row the caret is drawn on, where a row ends as the next begins
         QList<qsizetype> matches;
         qsizetype matchLength = 0;
         QPalette::ColorGroup group = QPalette::Active;
     };
 
     RowLayer(const QString &document, LineIndex &lines, DisplayRows &rows, MarkupColouring &colouring);
-    ~RowLayer();
+    ~RowLayer() override;
 
     // Called when finding a row took the line index further.
     std::function<void()> linesAdded;
@@ -101,6 +104,8 @@ public:
     qreal xOf(qsizetype offset);
     // The offset nearest x pixels from the row's start.
     qsizetype offsetAt(qsizetype row, qreal x);
+    qreal xOf(const DisplayRows::Span &row, qsizetype offset) override;
+    qsizetype offsetAt(const DisplayRows::Span &row, qreal x) override;
 
     // Paints rows from the first visible one down, the text at left.
     void paintText(QPainter &painter, qreal left, int rows, const Marks &marks);

@@ -1,6 +1,5 @@
 #include "SourceView.h"
 
-#include "CaretInput.h"
 #include "FindController.h"
 #include "LineNumberGutter.h"
 #include "MarkupColouring.h"
@@ -13,6 +12,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QtMath>
 
 #include <algorithm>
 #include <array>
@@ -35,10 +35,12 @@ SourceView::SourceView(QWidget *parent)
     , m_layer(m_document, m_lines, m_rows, *m_colouring)
     , m_gutter(new LineNumberGutter(this, m_layer, m_lines))
     , m_fields(new ViewFields(this))
+    , m_autoScroll(new QTimer(this))
 {
     // An empty document from the start: setting the font below lays it out.
     m_lines.reset(m_document);
     m_rows.reset(&m_lines);
+    m_caret.reset(m_document, &m_lines, &m_rows, &m_layer);
     m_layer.linesAdded = [this] { takeInLines(); };
     m_layer.widestRowGrew = [this] { updateScrollBars(); };
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -56,6 +58,10 @@ SourceView::SourceView(QWidget *parent)
     setContextMenuPolicy(Qt::PreventContextMenu);
     viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
 
+    // Rows scroll by while a drag is held past an edge, as quickly as in Qt's text controls.
+    m_autoScroll->setObjectName(QStringLiteral("autoScroll"));
+    m_autoScroll->setInterval(50);
+    connect(m_autoScroll, &QTimer::timeout, this, &SourceView::autoScroll);
     m_background.setInterval(0);
     connect(&m_background, &QTimer::timeout, this, &SourceView::backgroundSlice);
     connect(m_colouring.get(), &MarkupColouring::advanced, this, [this] {
@@ -92,13 +98,14 @@ void SourceView::setText(const QString &text, const QByteArray &mimeType)
 void SourceView::showDocument(const QString &text)
 {
     m_document = text;
-    m_anchor = m_cursor = 0;
-    m_preferredX = -1;
     m_selecting = false;
+    m_autoScroll->stop();
+    m_clicks.forget();
     m_fields->documentReplaced();
     m_layer.setFirstVisibleRow(0);
     m_lines.reset(m_document);
     m_rows.reset(&m_lines);
+    m_caret.reset(m_document, &m_lines, &m_rows, &m_layer);
     applyRowRule();
     // The first screen is there at once; the rest of a huge page follows in slices.
     m_lines.extend(indexSlice / 16);
@@ -143,6 +150,7 @@ void SourceView::applyRowRule()
     m_layer.setWrapping(m_wrapping);
     m_rows.setRule(m_layer.rule(viewport()->width() - 2 * margin));
     m_layer.forgetLayouts();
+    m_caret.rowsChanged();
     if (!m_rows.allMeasured() && !m_background.isActive())
         m_background.start();
 }
@@ -278,9 +286,10 @@ void SourceView::paintEvent(QPaintEvent *)
     if (rowCount() == 0)
         return;
     RowLayer::Marks marks;
-    marks.selectionStart = std::min(m_anchor, m_cursor);
-    marks.selectionEnd = std::max(m_anchor, m_cursor);
-    marks.caret = hasFocus() ? m_cursor : -1;
+    marks.selectionStart = m_caret.selectionStart();
+    marks.selectionEnd = m_caret.selectionEnd();
+    marks.caret = hasFocus() ? cursorPosition() : -1;
+    marks.caretRow = m_caret.caretRow();
     marks.group = hasFocus() ? QPalette::Active : QPalette::Inactive;
     const qsizetype first = m_layer.rowAt(firstVisibleRow()).start;
     const qsizetype last = m_layer.rowAt(std::min(firstVisibleRow() + visibleRows(), rowCount() - 1)).end;
@@ -291,38 +300,44 @@ void SourceView::paintEvent(QPaintEvent *)
 
 // ---- The caret and the selection
 
-void SourceView::moveCursor(qsizetype offset, bool keepAnchor)
+void SourceView::caretMoved()
 {
-    m_cursor = std::clamp<qsizetype>(offset, 0, m_document.size());
-    if (!keepAnchor)
-        m_anchor = m_cursor;
-    ensureVisible(m_cursor);
+    ensureVisible(cursorPosition());
     selectionChanged();
+}
+
+void SourceView::indexTo(qsizetype offset)
+{
+    // The caret may go where the index has not reached yet (Ctrl+End, a match far on);
+    // indexing is quick enough to do at once.
+    if (!m_lines.complete())
+        m_layer.rowOf(std::clamp<qsizetype>(offset, 0, m_document.size()));
 }
 
 void SourceView::setSelection(qsizetype anchor, qsizetype cursor)
 {
-    m_anchor = std::clamp<qsizetype>(anchor, 0, m_document.size());
-    moveCursor(cursor, true);
+    indexTo(std::max(anchor, cursor));
+    m_caret.setSelection(anchor, {cursor, CaretNavigator::Affinity::Downstream});
+    caretMoved();
 }
 
 QString SourceView::selectedText() const
 {
-    const qsizetype from = std::min(m_anchor, m_cursor);
-    return m_document.mid(from, std::max(m_anchor, m_cursor) - from);
+    return m_document.mid(m_caret.selectionStart(), m_caret.selectionEnd() - m_caret.selectionStart());
 }
 
 void SourceView::selectAll()
 {
-    m_anchor = 0;
-    m_cursor = m_document.size();
+    indexTo(m_document.size());
+    m_caret.selectAll();
     selectionChanged();
+    copySelection(QClipboard::Selection);
 }
 
 void SourceView::selectionChanged()
 {
     viewport()->update();
-    m_fields->find()->selectionMoved(m_anchor, m_cursor);
+    m_fields->find()->selectionMoved(anchor(), cursorPosition());
     SourceViewAccessible::notifyCaretMoved(this);
     SourceViewAccessible::notifySelectionChanged(this);
 }
@@ -337,7 +352,9 @@ void SourceView::scrollToRow(qsizetype row)
 
 void SourceView::ensureVisible(qsizetype offset)
 {
-    const qsizetype row = m_layer.rowOf(offset);
+    // The caret at the end of a row that the next one continues is drawn on the first.
+    const bool caret = offset == cursorPosition();
+    const qsizetype row = caret ? m_caret.caretRow() : m_layer.rowOf(offset);
     const qsizetype top = firstVisibleRow();
     if (row < top)
         scrollToRow(row);
@@ -346,7 +363,7 @@ void SourceView::ensureVisible(qsizetype offset)
     if (m_wrapping)
         return;
     // A quarter of the view's width is kept clear on the side the text came from.
-    const int x = int(m_layer.xOf(offset));
+    const int x = int(caret ? m_caret.caretX() : m_layer.xOf(offset));
     QScrollBar *h = horizontalScrollBar();
     const int room = viewport()->width() - 2 * margin;
     if (x < h->value())
@@ -365,9 +382,9 @@ void SourceView::showMatch(qsizetype from, qsizetype to)
 {
     // Its end in view, then its start, so that a match wider than the view shows where
     // it begins.
-    m_anchor = std::clamp<qsizetype>(from, 0, m_document.size());
-    m_cursor = std::clamp<qsizetype>(to, 0, m_document.size());
-    scrollToRange(m_anchor, m_cursor);
+    indexTo(std::max(from, to));
+    m_caret.setSelection(from, {to, CaretNavigator::Affinity::Downstream});
+    scrollToRange(anchor(), cursorPosition());
     selectionChanged();
     // The current match is the selection: Ctrl+C and the primary selection have it.
     copySelection(QClipboard::Selection);
@@ -375,7 +392,7 @@ void SourceView::showMatch(qsizetype from, qsizetype to)
 
 void SourceView::copySelection(QClipboard::Mode mode)
 {
-    if (m_anchor == m_cursor)
+    if (!m_caret.hasSelection())
         return;
     QClipboard *clipboard = QGuiApplication::clipboard();
     if (mode == QClipboard::Selection && !clipboard->supportsSelection())
@@ -385,36 +402,98 @@ void SourceView::copySelection(QClipboard::Mode mode)
 
 // ---- Mouse and keys
 
+qsizetype SourceView::rowAtPoint(QPointF position) const
+{
+    // Rows above and below the view while a drag is past its edge; the caret keeps them
+    // within the document.
+    return firstVisibleRow() + qFloor(position.y() / m_layer.lineHeight());
+}
+
+qreal SourceView::xAtPoint(QPointF position) const
+{
+    return position.x() - textLeft();
+}
+
+void SourceView::leftPress(QMouseEvent *event, int clicks)
+{
+    clicks = m_clicks.press(event->position(), clicks);
+    m_selecting = true;
+    m_caret.mousePress(rowAtPoint(event->position()), xAtPoint(event->position()), clicks,
+                       event->modifiers() & Qt::ShiftModifier);
+    caretMoved();
+}
+
 void SourceView::mousePressEvent(QMouseEvent *event)
 {
-    const CaretInput::Press press = CaretInput::fromMouse(*event);
-    if (press == CaretInput::Press::SelectWord) {
-        const auto [from, to] = CaretInput::wordAt(m_document, offsetAt(event->position().toPoint()));
-        m_anchor = from;
-        moveCursor(to, true);
-        copySelection(QClipboard::Selection);
-    } else if (press != CaretInput::Press::None) {
-        m_selecting = true;
-        m_preferredX = -1;
-        moveCursor(offsetAt(event->position().toPoint()), press == CaretInput::Press::Extend);
-    }
+    if (event->button() == Qt::LeftButton)
+        leftPress(event, 1);
     event->accept();
+    emit pressed(event->button(), event->modifiers(), viewport()->mapTo(this, event->position()));
+}
+
+void SourceView::mouseDoubleClickEvent(QMouseEvent *event)
+{
     // A double click's second press selects a word; of another button, it is a press.
-    if (press != CaretInput::Press::SelectWord)
+    if (event->button() == Qt::LeftButton)
+        leftPress(event, 2);
+    else
         emit pressed(event->button(), event->modifiers(), viewport()->mapTo(this, event->position()));
+    event->accept();
 }
 
 void SourceView::mouseMoveEvent(QMouseEvent *event)
 {
     if (!m_selecting || !(event->buttons() & Qt::LeftButton))
         return;
-    moveCursor(offsetAt(event->position().toPoint()), true);
+    m_dragPoint = event->position();
+    const QRectF inside = viewport()->rect();
+    const bool past = m_dragPoint.y() < inside.top() || m_dragPoint.y() >= inside.bottom()
+            || (!m_wrapping && (m_dragPoint.x() < inside.left() || m_dragPoint.x() >= inside.right()));
+    if (past && !m_autoScroll->isActive())
+        m_autoScroll->start();
+    else if (!past)
+        m_autoScroll->stop();
+    dragTo(m_dragPoint);
+}
+
+void SourceView::dragTo(QPointF position)
+{
+    // The pointer past an edge selects to the row at that edge; the view scrolls on
+    // under it while the button is held there.
+    const qsizetype last = firstVisibleRow() + visibleRows() - 1;
+    const qsizetype row = std::clamp(rowAtPoint(position), firstVisibleRow(), std::max(firstVisibleRow(), last));
+    m_caret.mouseDrag(row, xAtPoint(position));
+    caretMoved();
+}
+
+void SourceView::autoScroll()
+{
+    if (!m_selecting) {
+        m_autoScroll->stop();
+        return;
+    }
+    const QRectF inside = viewport()->rect();
+    if (m_dragPoint.y() < inside.top())
+        scrollToRow(std::max<qsizetype>(firstVisibleRow() - 1, 0));
+    else if (m_dragPoint.y() >= inside.bottom())
+        scrollToRow(std::min<qsizetype>(firstVisibleRow() + 1, verticalScrollBar()->maximum()));
+    if (!m_wrapping) {
+        // Sideways by a few characters a step.
+        QScrollBar *h = horizontalScrollBar();
+        const int step = qCeil(m_layer.charWidth() * 4);
+        if (m_dragPoint.x() < inside.left())
+            h->setValue(h->value() - step);
+        else if (m_dragPoint.x() >= inside.right())
+            h->setValue(h->value() + step);
+    }
+    dragTo(m_dragPoint);
 }
 
 void SourceView::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton && m_selecting) {
         m_selecting = false;
+        m_autoScroll->stop();
         copySelection(QClipboard::Selection);
     }
 }
@@ -432,6 +511,25 @@ void SourceView::wheelEvent(QWheelEvent *event)
     QAbstractScrollArea::wheelEvent(event);
 }
 
+void SourceView::moveCaret(CaretNavigator::Move move, bool extend)
+{
+    using Move = CaretNavigator::Move;
+    // All the way for Ctrl+End, a slice beyond the caret for the other moves.
+    indexTo(move == Move::DocumentEnd ? m_document.size() : cursorPosition() + indexSlice);
+    m_caret.setPageRows(visibleRows());
+    if (move == Move::PreviousPage || move == Move::NextPage) {
+        // A page move scrolls the view by a page too, so the caret keeps its place on screen.
+        const qsizetype rows = move == Move::NextPage ? visibleRows() : -visibleRows();
+        scrollToRow(std::clamp<qsizetype>(firstVisibleRow() + rows, 0, verticalScrollBar()->maximum()));
+    }
+    m_caret.move(move, extend);
+    caretMoved();
+    // A selection made with the keyboard is offered to other programs, as one made with
+    // the mouse is.
+    if (extend)
+        copySelection(QClipboard::Selection);
+}
+
 void SourceView::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && m_fields->isOpen()) {
@@ -443,12 +541,11 @@ void SourceView::keyPressEvent(QKeyEvent *event)
         copySelection(QClipboard::Clipboard);
     } else if (command.selectAll) {
         selectAll();
-    } else if (command.move != CaretInput::Move::None) {
-        const qsizetype target = CaretInput::target(command.move, m_cursor, m_document, m_layer, m_preferredX, visibleRows());
-        const qreal keepX = m_preferredX;
-        moveCursor(target, command.extend);
-        m_preferredX = keepX;
-        updateScrollBars();
+    } else if (command.move) {
+        m_clicks.forget();
+        moveCaret(*command.move, command.extend);
+    } else if (command.scrollRows != 0) {
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + command.scrollRows);
     } else {
         QAbstractScrollArea::keyPressEvent(event);
         return;
@@ -485,7 +582,7 @@ bool SourceView::goToLine(qsizetype line)
     const qsizetype start = m_lines.lineStart(line - 1);
     // The line lands a third of the way down, with some of what leads to it above.
     scrollToRow(std::clamp<qsizetype>(m_layer.rowOf(start) - visibleRows() / 3, 0, verticalScrollBar()->maximum()));
-    m_preferredX = -1;
-    moveCursor(start, false);
+    m_caret.setPosition({start, CaretNavigator::Affinity::Downstream});
+    caretMoved();
     return true;
 }

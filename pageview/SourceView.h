@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CaretInput.h"
+#include "CaretNavigator.h"
 #include "DisplayRows.h"
 #include "LineIndex.h"
 #include "RowLayer.h"
@@ -20,8 +22,8 @@ class MarkupColouring;
 // the rows on screen. Markup is coloured, lines are numbered in a gutter, and the view
 // finds text (Ctrl+F, F3), goes to a line (Ctrl+G), wraps long lines (Alt+Z) and
 // zooms (Ctrl+wheel, Ctrl++, Ctrl+-, Ctrl+0). The rows and their painting are the
-// RowLayer's, the find field's work the FindController's, the caret's moves
-// CaretInput's; this class holds them together and takes the widget's events.
+// RowLayer's, the find field's work the FindController's, the caret and the selection
+// the CaretNavigator's; this class holds them together and takes the widget's events.
 class SourceView : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -40,8 +42,11 @@ public:
     QString text() const { return m_document; }
 
     // The selection, as offsets into the document.
-    qsizetype anchor() const { return m_anchor; }
-    qsizetype cursorPosition() const { return m_cursor; }
+    qsizetype anchor() const { return m_caret.anchor(); }
+    qsizetype cursorPosition() const { return m_caret.caret().offset; }
+    // The row the caret is drawn on: at a row that ends where the next begins, which of
+    // the two it belongs to.
+    qsizetype caretRow() { return m_caret.caretRow(); }
     void setSelection(qsizetype anchor, qsizetype cursor);
     QString selectedText() const;
     void selectAll();
@@ -104,7 +109,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override { mousePressEvent(event); }
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -121,7 +126,14 @@ private:
 
     void scrollToRow(qsizetype row);
     void keepTop(qsizetype offset);
-    void moveCursor(qsizetype offset, bool keepAnchor);
+    void indexTo(qsizetype offset);
+    void caretMoved();
+    void moveCaret(CaretNavigator::Move move, bool extend);
+    void leftPress(QMouseEvent *event, int clicks);
+    void dragTo(QPointF position);
+    void autoScroll();
+    qsizetype rowAtPoint(QPointF position) const;
+    qreal xAtPoint(QPointF position) const;
     void ensureVisible(qsizetype offset);
     void copySelection(QClipboard::Mode mode);
     void selectionChanged();
@@ -136,10 +148,10 @@ private:
     std::unique_ptr<MarkupColouring> m_colouring;
     RowLayer m_layer;
 
-    qsizetype m_anchor = 0;
-    qsizetype m_cursor = 0;
-    qreal m_preferredX = -1;
+    CaretNavigator m_caret;
+    CaretInput::ClickCounter m_clicks;
     bool m_selecting = false;
+    QPointF m_dragPoint;
     bool m_syncingScrollBar = false;
 
     bool m_wrapping = false;
@@ -148,4 +160,6 @@ private:
 
     LineNumberGutter *m_gutter;
     ViewFields *m_fields;
+    // While a drag is held past the view's edge, the view scrolls towards the pointer.
+    QTimer *m_autoScroll;
 };

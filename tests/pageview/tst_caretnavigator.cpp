@@ -196,7 +196,7 @@ private slots:
         QTest::newRow("CR LF is one step") << u"ab\r\ncd"_qs << 0 << u"0"_qs
                 << QStringList{"End", "Right", "Right", "Left", "Left"} << QStringList{"2", "4", "5", "4", "2"};
         QTest::newRow("a lone CR ends a line") << u"ab\rcd\r\rx"_qs << 0 << u"0"_qs
-                << QStringList{"End", "Right", "Down", "Down", "Down"} << QStringList{"2", "3", "6", "7", "7"};
+                << QStringList{"End", "Right", "Down", "Down", "Down"} << QStringList{"2", "3", "6", "7", "8"};
         QTest::newRow("nothing moves in an empty document") << QString() << 0 << u"0"_qs
                 << QStringList{"Left", "Right", "Up", "Down", "End", "Home", "C+Right", "C+Left", "S+Up", "S+Down"}
                 << QStringList{"0", "0", "0", "0", "0", "0", "0", "0", "0", "0"};
@@ -259,9 +259,9 @@ private slots:
         QTest::newRow("Home from the end of a row goes to that row's start") << u"abcdefghijkl"_qs << 7 << u"7u"_qs
                 << QStringList{"Home"} << QStringList{"0"};
         QTest::newRow("End then Down goes one row down, not two") << u"abcdefghijklmnopq"_qs << 5 << u"1"_qs
-                << QStringList{"End", "Down", "Down", "Up", "Up", "Up"} << QStringList{"5u", "10u", "15u", "10u", "5u", "5u"};
+                << QStringList{"End", "Down", "Down", "Up", "Up", "Up"} << QStringList{"5u", "10u", "15u", "10u", "5u", "0"};
         QTest::newRow("Down and Up keep the column over cut rows and lines") << u"abcdefghijkl\nxyz"_qs << 7 << u"3"_qs
-                << QStringList{"Down", "Down", "Down", "Up", "Up", "Up"} << QStringList{"10", "16", "16", "10", "3", "3"};
+                << QStringList{"Down", "Down", "Down", "Up", "Up", "Up"} << QStringList{"10", "16", "16", "10", "3", "0"};
         QTest::newRow("Up from a line's end to the row above") << u"abcdefghijkl\nxyz"_qs << 7 << u"12"_qs
                 << QStringList{"Up", "Down", "Down"} << QStringList{"5", "12", "16"};
         QTest::newRow("End of a row wrapped after a blank is before the blank") << u"abc def ghi jkl"_qs << -8 << u"1"_qs
@@ -277,10 +277,13 @@ private slots:
                 << QStringList{"11", "18", "21", "28", "21", "20", "21"};
         QTest::newRow("Down over CR LF lines") << u"ab\r\ncd\r\n\r\nef"_qs << 0 << u"2"_qs
                 << QStringList{"Down", "Down", "Down", "Down", "Up"} << QStringList{"6", "8", "12", "12", "8"};
-        QTest::newRow("Up on the first row stays, Shift+Up selects to the start") << u"abcdef\nxyz"_qs << 0 << u"3"_qs
-                << QStringList{"Up", "S+Up", "S+Down", "S+Down", "S+Down"} << QStringList{"3", "3-0", "3-7", "3-10", "3-10"};
-        QTest::newRow("Down on the last row stays, Shift+Down selects to the end") << u"abc\nxyz"_qs << 0 << u"5"_qs
-                << QStringList{"Down", "S+Down", "Up"} << QStringList{"5", "5-7", "3"};
+        QTest::newRow("Up on the first row goes to the start, Shift+Up selects to it") << u"abcdef\nxyz"_qs << 0 << u"3"_qs
+                << QStringList{"S+Up", "S+Down", "S+Down", "S+Down", "Up", "Up"}
+                << QStringList{"3-0", "3-7", "3-10", "3-10", "3", "0"};
+        QTest::newRow("Down on the last row goes to the end, Shift+Down selects to it") << u"abc\nxyz"_qs << 0 << u"5"_qs
+                << QStringList{"Down", "Up", "S+Down", "S+Down"} << QStringList{"7", "3", "3-7", "3-7"};
+        QTest::newRow("Down on the last of cut rows goes to the end") << u"abcdefghijkl"_qs << 7 << u"8"_qs
+                << QStringList{"Down"} << QStringList{"12"};
         QTest::newRow("Shift+Down on the last of cut rows selects to the end") << u"abcdefghijkl"_qs << 7 << u"8"_qs
                 << QStringList{"S+Down"} << QStringList{"8-12"};
         QTest::newRow("a page is the rows asked for, and stops at the ends") << QString(u"abcdefghijklmnopqrstuvwxyz"_qs).repeated(5) << 5
@@ -310,8 +313,10 @@ private slots:
                 << QStringList{"Up"} << QStringList{"3"};
         QTest::newRow("Down starts from the caret") << u"abcdef\nabcdef\nabcdef"_qs << 0 << u"10-8"_qs << QStringList{"Down"}
                 << QStringList{"15"};
-        QTest::newRow("Up and Down that cannot move keep the selection") << u"abcdef\nxy"_qs << 0 << u"1-4"_qs
-                << QStringList{"Up", "Down", "S+Left", "Down", "PgDn"} << QStringList{"1-4", "9", "9-8", "9-8", "9-8"};
+        QTest::newRow("Page Up and Page Down that cannot move keep the selection") << u"abcdef\nxy"_qs << 0 << u"1-4"_qs
+                << QStringList{"PgUp", "Down", "S+Left", "PgDn"} << QStringList{"1-4", "9", "9-8", "9-8"};
+        QTest::newRow("Up on the first row ends a selection at the document's start") << u"abcdef\nxy"_qs << 0 << u"1-4"_qs
+                << QStringList{"Up"} << QStringList{"0"};
         QTest::newRow("Home and End leave the selection") << u"abcdef\nabcdef"_qs << 0 << u"9-11"_qs
                 << QStringList{"Home", "S+End"} << QStringList{"7", "7-13"};
         QTest::newRow("Shift+End at a cut selects to the row's end") << u"abcdefghijkl"_qs << 7 << u"2"_qs
