@@ -3,6 +3,7 @@
 #include "NamedCharacterReferences.h"
 
 #include <algorithm>
+#include <array>
 
 namespace html {
 
@@ -72,6 +73,49 @@ constexpr bool isPlain(char16_t u)
         return false;
     return u < 0xFDD0 || (u > 0xFDEF && u < 0xFFFE);
 }
+
+// What each ASCII character does to a run of plain characters: the states that read
+// runs stop at their own characters, and every state at one that is not plain.
+enum RunStop : quint16 {
+    LessThanSign = 1,
+    Ampersand = 2,
+    QuotationMark = 4,
+    Apostrophe = 8,
+    HyphenMinus = 16,
+    RightSquareBracket = 32,
+    NotPlain = 64,
+    // Not part of a run in the tag name, attribute name and unquoted value states.
+    NotInTagName = 128,
+    NotInAttributeName = 256,
+    NotInUnquotedValue = 512,
+};
+
+constexpr std::array<quint16, 128> runStops = [] {
+    std::array<quint16, 128> table{};
+    for (char16_t u = 0; u < 128; ++u) {
+        quint16 stops = 0;
+        if (!isPlain(u))
+            stops |= NotPlain | NotInTagName | NotInAttributeName | NotInUnquotedValue;
+        if (u == '\t' || u == '\n' || u == '\f' || u == ' ' || u == '>')
+            stops |= NotInTagName | NotInAttributeName | NotInUnquotedValue;
+        if (u == '/')
+            stops |= NotInTagName | NotInAttributeName;
+        if (u == '=' || u == '"' || u == '\'' || u == '<')
+            stops |= NotInAttributeName | NotInUnquotedValue;
+        if (u == '&' || u == '`')
+            stops |= NotInUnquotedValue;
+        switch (u) {
+        case '<': stops |= LessThanSign; break;
+        case '&': stops |= Ampersand; break;
+        case '"': stops |= QuotationMark; break;
+        case '\'': stops |= Apostrophe; break;
+        case '-': stops |= HyphenMinus; break;
+        case ']': stops |= RightSquareBracket; break;
+        }
+        table[u] = stops;
+    }
+    return table;
+}();
 
 void appendCodePoint(QString &s, char32_t c)
 {
@@ -157,14 +201,13 @@ void Tokenizer::run(QStringView text, Checkpoint &checkpoint, qsizetype stop)
     m_token.nameStart = m_token.nameEnd = -1;
     m_textStart = m_textEnd = -1;
     const bool toEnd = stop >= m_size;
-    while (!m_done && (m_pos < m_limit || (toEnd && m_pos >= m_size)))
-        step();
+    steps(toEnd);
     flushCharacters();
     m_st.m_position = m_pos;
     checkpoint = m_st;
 }
 
-char32_t Tokenizer::consume()
+inline char32_t Tokenizer::consume()
 {
     m_charStart = m_pos;
     if (m_pos >= m_size)
@@ -211,15 +254,24 @@ bool Tokenizer::nextCharactersAre(std::string_view word, bool caseInsensitive) c
     return true;
 }
 
-qsizetype Tokenizer::plainRun(char16_t stop1, char16_t stop2, char16_t stop3) const
+qsizetype Tokenizer::plainRun(quint16 stops) const
 {
+    stops |= NotPlain;
     qsizetype end = m_pos;
     while (end < m_limit) {
         const char16_t u = m_text[end];
-        if (u == stop1 || u == stop2 || u == stop3 || !isPlain(u))
+        if (u < 0x80 ? (runStops[u] & stops) != 0 : !isPlain(u))
             break;
         ++end;
     }
+    return end;
+}
+
+qsizetype Tokenizer::asciiRun(quint16 stops) const
+{
+    qsizetype end = m_pos;
+    while (end < m_limit && m_text[end] < 0x80 && !(runStops[m_text[end]] & stops))
+        ++end;
     return end;
 }
 
@@ -730,15 +782,16 @@ void Tokenizer::numericCharacterReferenceEnd(qsizetype end)
 
 // The states ----------------------------------------------------------------------------
 
-void Tokenizer::step()
+void Tokenizer::steps(bool toEnd)
 {
+    while (!m_done && (m_pos < m_limit || (toEnd && m_pos >= m_size))) {
     switch (m_st.m_state) {
     case State::Data: {
-        const qsizetype end = plainRun('<', '&', '<');
+        const qsizetype end = plainRun(LessThanSign | Ampersand);
         if (end > m_pos) {
             emitCharacters(m_pos, end);
             m_pos = end;
-            return;
+            continue;
         }
         const char32_t c = consume();
         if (c == '&') {
@@ -756,14 +809,14 @@ void Tokenizer::step()
         } else {
             emitCurrentCharacter();
         }
-        return;
+        continue;
     }
     case State::Rcdata: {
-        const qsizetype end = plainRun('<', '&', '<');
+        const qsizetype end = plainRun(LessThanSign | Ampersand);
         if (end > m_pos) {
             emitCharacters(m_pos, end);
             m_pos = end;
-            return;
+            continue;
         }
         const char32_t c = consume();
         if (c == '&') {
@@ -781,17 +834,16 @@ void Tokenizer::step()
         } else {
             emitCurrentCharacter();
         }
-        return;
+        continue;
     }
     case State::Rawtext:
     case State::ScriptData:
     case State::Plaintext: {
-        const char16_t lessThan = m_st.m_state == State::Plaintext ? 0 : '<';
-        const qsizetype end = plainRun(lessThan, lessThan, lessThan);
+        const qsizetype end = plainRun(m_st.m_state == State::Plaintext ? 0 : LessThanSign);
         if (end > m_pos) {
             emitCharacters(m_pos, end);
             m_pos = end;
-            return;
+            continue;
         }
         const char32_t c = consume();
         if (c == '<' && m_st.m_state != State::Plaintext) {
@@ -805,7 +857,7 @@ void Tokenizer::step()
         } else {
             emitCurrentCharacter();
         }
-        return;
+        continue;
     }
     case State::TagOpen: {
         const char32_t c = consume();
@@ -829,7 +881,7 @@ void Tokenizer::step()
             emitCharacters(m_st.m_tokenStart, m_st.m_tokenStart + 1);
             reconsumeIn(State::Data);
         }
-        return;
+        continue;
     }
     case State::EndTagOpen: {
         const char32_t c = consume();
@@ -848,9 +900,16 @@ void Tokenizer::step()
             createComment();
             reconsumeIn(State::BogusComment);
         }
-        return;
+        continue;
     }
     case State::TagName: {
+        const qsizetype end = asciiRun(NotInTagName);
+        if (end > m_pos) {
+            for (qsizetype i = m_pos; i < end; ++i)
+                appendToTagName(toAsciiLower(m_text[i]));
+            m_pos = end;
+            continue;
+        }
         const char32_t c = consume();
         if (isAsciiWhitespace(c)) {
             endTagName();
@@ -871,7 +930,7 @@ void Tokenizer::step()
         } else {
             appendToTagName(toAsciiLower(c));
         }
-        return;
+        continue;
     }
     case State::RcdataLessThanSign:
     case State::RawtextLessThanSign: {
@@ -885,20 +944,20 @@ void Tokenizer::step()
             emitCharacters(m_st.m_tokenStart, m_st.m_tokenStart + 1);
             reconsumeIn(text);
         }
-        return;
+        continue;
     }
     case State::RcdataEndTagOpen:
         endTagOpenState(State::RcdataEndTagName, State::Rcdata);
-        return;
+        continue;
     case State::RcdataEndTagName:
         endTagNameState(State::Rcdata);
-        return;
+        continue;
     case State::RawtextEndTagOpen:
         endTagOpenState(State::RawtextEndTagName, State::Rawtext);
-        return;
+        continue;
     case State::RawtextEndTagName:
         endTagNameState(State::Rawtext);
-        return;
+        continue;
     case State::ScriptDataLessThanSign: {
         const char32_t c = consume();
         if (c == '/') {
@@ -911,14 +970,14 @@ void Tokenizer::step()
             emitCharacters(m_st.m_tokenStart, m_st.m_tokenStart + 1);
             reconsumeIn(State::ScriptData);
         }
-        return;
+        continue;
     }
     case State::ScriptDataEndTagOpen:
         endTagOpenState(State::ScriptDataEndTagName, State::ScriptData);
-        return;
+        continue;
     case State::ScriptDataEndTagName:
         endTagNameState(State::ScriptData);
-        return;
+        continue;
     case State::ScriptDataEscapeStart:
     case State::ScriptDataEscapeStartDash: {
         const char32_t c = consume();
@@ -929,16 +988,16 @@ void Tokenizer::step()
         } else {
             reconsumeIn(State::ScriptData);
         }
-        return;
+        continue;
     }
     case State::ScriptDataEscaped:
     case State::ScriptDataDoubleEscaped: {
         const bool doubly = m_st.m_state == State::ScriptDataDoubleEscaped;
-        const qsizetype end = plainRun('<', '-', '<');
+        const qsizetype end = plainRun(LessThanSign | HyphenMinus);
         if (end > m_pos) {
             emitCharacters(m_pos, end);
             m_pos = end;
-            return;
+            continue;
         }
         const char32_t c = consume();
         if (c == '-') {
@@ -961,7 +1020,7 @@ void Tokenizer::step()
         } else {
             emitCurrentCharacter();
         }
-        return;
+        continue;
     }
     case State::ScriptDataEscapedDash:
     case State::ScriptDataEscapedDashDash:
@@ -998,7 +1057,7 @@ void Tokenizer::step()
             switchTo(escaped);
             emitCurrentCharacter();
         }
-        return;
+        continue;
     }
     case State::ScriptDataEscapedLessThanSign: {
         const char32_t c = consume();
@@ -1013,14 +1072,14 @@ void Tokenizer::step()
             emitCharacters(m_st.m_tokenStart, m_st.m_tokenStart + 1);
             reconsumeIn(State::ScriptDataEscaped);
         }
-        return;
+        continue;
     }
     case State::ScriptDataEscapedEndTagOpen:
         endTagOpenState(State::ScriptDataEscapedEndTagName, State::ScriptDataEscaped);
-        return;
+        continue;
     case State::ScriptDataEscapedEndTagName:
         endTagNameState(State::ScriptDataEscaped);
-        return;
+        continue;
     case State::ScriptDataDoubleEscapeStart:
     case State::ScriptDataDoubleEscapeEnd: {
         const bool start = m_st.m_state == State::ScriptDataDoubleEscapeStart;
@@ -1037,7 +1096,7 @@ void Tokenizer::step()
         } else {
             reconsumeIn(start ? State::ScriptDataEscaped : State::ScriptDataDoubleEscaped);
         }
-        return;
+        continue;
     }
     case State::ScriptDataDoubleEscapedLessThanSign: {
         const char32_t c = consume();
@@ -1048,12 +1107,12 @@ void Tokenizer::step()
         } else {
             reconsumeIn(State::ScriptDataDoubleEscaped);
         }
-        return;
+        continue;
     }
     case State::BeforeAttributeName: {
         const char32_t c = consume();
         if (isAsciiWhitespace(c)) {
-            return;
+            continue;
         } else if (c == '/' || c == '>' || c == eof) {
             reconsumeIn(State::AfterAttributeName);
         } else if (c == '=') {
@@ -1065,9 +1124,16 @@ void Tokenizer::step()
             startAttribute();
             reconsumeIn(State::AttributeName);
         }
-        return;
+        continue;
     }
     case State::AttributeName: {
+        const qsizetype end = asciiRun(NotInAttributeName);
+        if (end > m_pos) {
+            for (qsizetype i = m_pos; i < end; ++i)
+                appendToAttributeName(toAsciiLower(m_text[i]));
+            m_pos = end;
+            continue;
+        }
         const char32_t c = consume();
         if (isAsciiWhitespace(c) || c == '/' || c == '>' || c == eof) {
             endAttributeName();
@@ -1083,12 +1149,12 @@ void Tokenizer::step()
                 error(ParseError::UnexpectedCharacterInAttributeName);
             appendToAttributeName(toAsciiLower(c));
         }
-        return;
+        continue;
     }
     case State::AfterAttributeName: {
         const char32_t c = consume();
         if (isAsciiWhitespace(c)) {
-            return;
+            continue;
         } else if (c == '/') {
             switchTo(State::SelfClosingStartTag);
         } else if (c == '=') {
@@ -1103,12 +1169,12 @@ void Tokenizer::step()
             startAttribute();
             reconsumeIn(State::AttributeName);
         }
-        return;
+        continue;
     }
     case State::BeforeAttributeValue: {
         const char32_t c = consume();
         if (isAsciiWhitespace(c)) {
-            return;
+            continue;
         } else if (c == '"') {
             startAttributeValue();
             switchTo(State::AttributeValueDoubleQuoted);
@@ -1123,16 +1189,16 @@ void Tokenizer::step()
             startAttributeValue();
             reconsumeIn(State::AttributeValueUnquoted);
         }
-        return;
+        continue;
     }
     case State::AttributeValueDoubleQuoted:
     case State::AttributeValueSingleQuoted: {
         const char16_t quote = m_st.m_state == State::AttributeValueDoubleQuoted ? '"' : '\'';
-        const qsizetype end = plainRun(quote, '&', quote);
+        const qsizetype end = plainRun((quote == '"' ? QuotationMark : Apostrophe) | Ampersand);
         if (end > m_pos) {
             appendRunToAttributeValue(m_pos, end);
             m_pos = end;
-            return;
+            continue;
         }
         const char32_t c = consume();
         if (c == quote) {
@@ -1151,9 +1217,15 @@ void Tokenizer::step()
         } else {
             appendToAttributeValue(c);
         }
-        return;
+        continue;
     }
     case State::AttributeValueUnquoted: {
+        const qsizetype end = asciiRun(NotInUnquotedValue);
+        if (end > m_pos) {
+            appendRunToAttributeValue(m_pos, end);
+            m_pos = end;
+            continue;
+        }
         const char32_t c = consume();
         if (isAsciiWhitespace(c)) {
             endAttributeValue(m_charStart);
@@ -1177,7 +1249,7 @@ void Tokenizer::step()
                 error(ParseError::UnexpectedCharacterInUnquotedAttributeValue);
             appendToAttributeValue(c);
         }
-        return;
+        continue;
     }
     case State::AfterAttributeValueQuoted: {
         const char32_t c = consume();
@@ -1195,7 +1267,7 @@ void Tokenizer::step()
             error(ParseError::MissingWhitespaceBetweenAttributes);
             reconsumeIn(State::BeforeAttributeName);
         }
-        return;
+        continue;
     }
     case State::SelfClosingStartTag: {
         const char32_t c = consume();
@@ -1210,7 +1282,7 @@ void Tokenizer::step()
             error(ParseError::UnexpectedSolidusInTag);
             reconsumeIn(State::BeforeAttributeName);
         }
-        return;
+        continue;
     }
     case State::BogusComment: {
         const char32_t c = consume();
@@ -1226,7 +1298,7 @@ void Tokenizer::step()
         } else {
             appendToComment(c);
         }
-        return;
+        continue;
     }
     case State::MarkupDeclarationOpen: {
         m_charStart = m_pos;
@@ -1256,7 +1328,7 @@ void Tokenizer::step()
             createComment();
             switchTo(State::BogusComment);
         }
-        return;
+        continue;
     }
     case State::CommentStart: {
         const char32_t c = consume();
@@ -1269,7 +1341,7 @@ void Tokenizer::step()
         } else {
             reconsumeIn(State::Comment);
         }
-        return;
+        continue;
     }
     case State::CommentStartDash: {
         const char32_t c = consume();
@@ -1287,15 +1359,15 @@ void Tokenizer::step()
             appendToComment('-');
             reconsumeIn(State::Comment);
         }
-        return;
+        continue;
     }
     case State::Comment: {
-        const qsizetype end = plainRun('<', '-', '-');
+        const qsizetype end = plainRun(LessThanSign | HyphenMinus);
         if (end > m_pos) {
             if (m_build)
                 m_token.data.append(QStringView(m_text + m_pos, end - m_pos));
             m_pos = end;
-            return;
+            continue;
         }
         const char32_t c = consume();
         if (c == '<') {
@@ -1313,7 +1385,7 @@ void Tokenizer::step()
         } else {
             appendToComment(c);
         }
-        return;
+        continue;
     }
     case State::CommentLessThanSign: {
         const char32_t c = consume();
@@ -1325,7 +1397,7 @@ void Tokenizer::step()
         } else {
             reconsumeIn(State::Comment);
         }
-        return;
+        continue;
     }
     case State::CommentLessThanSignBang: {
         const char32_t c = consume();
@@ -1333,7 +1405,7 @@ void Tokenizer::step()
             switchTo(State::CommentLessThanSignBangDash);
         else
             reconsumeIn(State::Comment);
-        return;
+        continue;
     }
     case State::CommentLessThanSignBangDash: {
         const char32_t c = consume();
@@ -1341,14 +1413,14 @@ void Tokenizer::step()
             switchTo(State::CommentLessThanSignBangDashDash);
         else
             reconsumeIn(State::CommentEndDash);
-        return;
+        continue;
     }
     case State::CommentLessThanSignBangDashDash: {
         const char32_t c = consume();
         if (c != '>' && c != eof)
             error(ParseError::NestedComment);
         reconsumeIn(State::CommentEnd);
-        return;
+        continue;
     }
     case State::CommentEndDash: {
         const char32_t c = consume();
@@ -1362,7 +1434,7 @@ void Tokenizer::step()
             appendToComment('-');
             reconsumeIn(State::Comment);
         }
-        return;
+        continue;
     }
     case State::CommentEnd: {
         const char32_t c = consume();
@@ -1381,7 +1453,7 @@ void Tokenizer::step()
             appendToComment(QLatin1StringView("--"));
             reconsumeIn(State::Comment);
         }
-        return;
+        continue;
     }
     case State::CommentEndBang: {
         const char32_t c = consume();
@@ -1400,7 +1472,7 @@ void Tokenizer::step()
             appendToComment(QLatin1StringView("--!"));
             reconsumeIn(State::Comment);
         }
-        return;
+        continue;
     }
     case State::Doctype: {
         const char32_t c = consume();
@@ -1414,12 +1486,12 @@ void Tokenizer::step()
             error(ParseError::MissingWhitespaceBeforeDoctypeName);
             reconsumeIn(State::BeforeDoctypeName);
         }
-        return;
+        continue;
     }
     case State::BeforeDoctypeName: {
         const char32_t c = consume();
         if (isAsciiWhitespace(c)) {
-            return;
+            continue;
         } else if (c == 0) {
             error(ParseError::UnexpectedNullCharacter);
             appendToDoctypeName(0xFFFD);
@@ -1435,7 +1507,7 @@ void Tokenizer::step()
             appendToDoctypeName(toAsciiLower(c));
             switchTo(State::DoctypeName);
         }
-        return;
+        continue;
     }
     case State::DoctypeName: {
         const char32_t c = consume();
@@ -1452,12 +1524,12 @@ void Tokenizer::step()
         } else {
             appendToDoctypeName(toAsciiLower(c));
         }
-        return;
+        continue;
     }
     case State::AfterDoctypeName: {
         const char32_t c = consume();
         if (isAsciiWhitespace(c)) {
-            return;
+            continue;
         } else if (c == '>') {
             switchTo(State::Data);
             emitDoctype();
@@ -1477,7 +1549,7 @@ void Tokenizer::step()
                 switchTo(State::BogusDoctype);
             }
         }
-        return;
+        continue;
     }
     case State::AfterDoctypePublicKeyword:
     case State::BeforeDoctypePublicIdentifier:
@@ -1517,7 +1589,7 @@ void Tokenizer::step()
             m_token.forceQuirks = true;
             reconsumeIn(State::BogusDoctype);
         }
-        return;
+        continue;
     }
     case State::DoctypePublicIdentifierDoubleQuoted:
     case State::DoctypePublicIdentifierSingleQuoted:
@@ -1543,7 +1615,7 @@ void Tokenizer::step()
         } else {
             isPublic ? appendToPublicIdentifier(c) : appendToSystemIdentifier(c);
         }
-        return;
+        continue;
     }
     case State::AfterDoctypePublicIdentifier:
     case State::BetweenDoctypePublicAndSystemIdentifiers: {
@@ -1566,12 +1638,12 @@ void Tokenizer::step()
             m_token.forceQuirks = true;
             reconsumeIn(State::BogusDoctype);
         }
-        return;
+        continue;
     }
     case State::AfterDoctypeSystemIdentifier: {
         const char32_t c = consume();
         if (isAsciiWhitespace(c)) {
-            return;
+            continue;
         } else if (c == '>') {
             switchTo(State::Data);
             emitDoctype();
@@ -1581,7 +1653,7 @@ void Tokenizer::step()
             error(ParseError::UnexpectedCharacterAfterDoctypeSystemIdentifier);
             reconsumeIn(State::BogusDoctype);
         }
-        return;
+        continue;
     }
     case State::BogusDoctype: {
         const char32_t c = consume();
@@ -1594,14 +1666,14 @@ void Tokenizer::step()
             emitDoctype();
             emitEndOfFile();
         }
-        return;
+        continue;
     }
     case State::CdataSection: {
-        const qsizetype end = plainRun(']', ']', ']');
+        const qsizetype end = plainRun(RightSquareBracket);
         if (end > m_pos) {
             emitCharacters(m_pos, end);
             m_pos = end;
-            return;
+            continue;
         }
         const char32_t c = consume();
         if (c == ']') {
@@ -1612,7 +1684,7 @@ void Tokenizer::step()
         } else {
             emitCurrentCharacter();
         }
-        return;
+        continue;
     }
     case State::CdataSectionBracket: {
         const char32_t c = consume();
@@ -1622,7 +1694,7 @@ void Tokenizer::step()
             emitCharacters(m_charStart - 1, m_charStart);
             reconsumeIn(State::CdataSection);
         }
-        return;
+        continue;
     }
     case State::CdataSectionEnd: {
         const char32_t c = consume();
@@ -1634,7 +1706,7 @@ void Tokenizer::step()
             emitCharacters(m_charStart - 2, m_charStart);
             reconsumeIn(State::CdataSection);
         }
-        return;
+        continue;
     }
     case State::CharacterReference: {
         const char32_t c = consume();
@@ -1646,11 +1718,11 @@ void Tokenizer::step()
             flushLiterally(m_charStart);
             reconsumeIn(m_st.m_returnState);
         }
-        return;
+        continue;
     }
     case State::NamedCharacterReference:
         namedCharacterReference();
-        return;
+        continue;
     case State::AmbiguousAmpersand: {
         const char32_t c = consume();
         if (isAsciiAlphanumeric(c)) {
@@ -1664,7 +1736,7 @@ void Tokenizer::step()
         } else {
             reconsumeIn(m_st.m_returnState);
         }
-        return;
+        continue;
     }
     case State::NumericCharacterReference: {
         m_st.m_characterReferenceCode = 0;
@@ -1673,7 +1745,7 @@ void Tokenizer::step()
             switchTo(State::HexadecimalCharacterReferenceStart);
         else
             reconsumeIn(State::DecimalCharacterReferenceStart);
-        return;
+        continue;
     }
     case State::HexadecimalCharacterReferenceStart:
     case State::DecimalCharacterReferenceStart: {
@@ -1686,7 +1758,7 @@ void Tokenizer::step()
             flushLiterally(m_charStart);
             reconsumeIn(m_st.m_returnState);
         }
-        return;
+        continue;
     }
     case State::HexadecimalCharacterReference:
     case State::DecimalCharacterReference: {
@@ -1705,11 +1777,12 @@ void Tokenizer::step()
             reconsumeIn(State::NumericCharacterReferenceEnd);
             numericCharacterReferenceEnd(m_pos);
         }
-        return;
+        continue;
     }
     case State::NumericCharacterReferenceEnd:
         numericCharacterReferenceEnd(m_pos);
-        return;
+        continue;
+    }
     }
 }
 

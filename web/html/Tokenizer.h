@@ -171,7 +171,8 @@ private:
     void reconsumeIn(State state) { reconsume(); m_st.m_state = state; }
     void switchTo(State state) { m_st.m_state = state; }
     bool nextCharactersAre(std::string_view word, bool caseInsensitive) const;
-    qsizetype plainRun(char16_t stop1, char16_t stop2, char16_t stop3) const;
+    qsizetype plainRun(quint16 stops) const;
+    qsizetype asciiRun(quint16 stops) const;
     void error(ParseError error) { m_sink.parseError(error, m_charStart); }
     void errorAt(ParseError error, qsizetype position) { m_sink.parseError(error, position); }
 
@@ -219,7 +220,8 @@ private:
     void namedCharacterReference();
     void numericCharacterReferenceEnd(qsizetype end);
 
-    void step();
+    // Reads on, state by state, to the run's end.
+    void steps(bool toEnd);
 
     TokenSink &m_sink;
     const bool m_build;

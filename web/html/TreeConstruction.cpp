@@ -1,6 +1,7 @@
 #include "TreeConstruction.h"
 
 #include <algorithm>
+#include <array>
 #include <initializer_list>
 
 namespace html {
@@ -12,49 +13,88 @@ bool isOneOf(std::string_view name, std::initializer_list<std::string_view> name
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-// Start tags that end svg and math content and are read as HTML again.
-bool isBreakout(std::string_view name)
+// What tree construction does with an element, for the elements it treats apart.
+enum TagFlag : quint16 {
+    Breakout = 1, // its start tag ends svg and math content and is read as HTML again
+    Void = 2, // no end tag, never stays open
+    ClosesP = 4, // its start tag closes an open <p> first
+    InHead = 8, // the head holds it; any other start tag begins the body
+    Rcdata = 16,
+    Rawtext = 32, // noscript too: scripts run in browsers, so it holds text for them
+    ScriptData = 64,
+    Plaintext = 128,
+};
+
+struct KnownTag
 {
-    return isOneOf(name, {"b", "big", "blockquote", "body", "br", "center", "code", "dd", "div", "dl",
-                          "dt", "em", "embed", "h1", "h2", "h3", "h4", "h5", "h6", "head", "hr", "i",
-                          "img", "li", "listing", "menu", "meta", "nobr", "ol", "p", "pre", "ruby", "s",
-                          "small", "span", "strong", "strike", "sub", "sup", "table", "tt", "u", "ul",
-                          "var"});
+    std::string_view name;
+    quint16 flags;
+};
+
+// Sorted by name, looked up once per tag.
+constexpr KnownTag knownTags[] = {
+    {"address", ClosesP}, {"area", Void}, {"article", ClosesP}, {"aside", ClosesP},
+    {"b", Breakout}, {"base", Void | InHead}, {"basefont", Void | InHead}, {"bgsound", Void | InHead},
+    {"big", Breakout}, {"blockquote", Breakout | ClosesP}, {"body", Breakout}, {"br", Breakout | Void},
+    {"center", Breakout | ClosesP}, {"code", Breakout}, {"col", Void}, {"dd", Breakout | ClosesP},
+    {"details", ClosesP}, {"dialog", ClosesP}, {"dir", ClosesP}, {"div", Breakout | ClosesP},
+    {"dl", Breakout | ClosesP}, {"dt", Breakout | ClosesP}, {"em", Breakout}, {"embed", Breakout | Void},
+    {"fieldset", ClosesP}, {"figcaption", ClosesP}, {"figure", ClosesP}, {"footer", ClosesP},
+    {"form", ClosesP}, {"frame", Void}, {"h1", Breakout | ClosesP}, {"h2", Breakout | ClosesP},
+    {"h3", Breakout | ClosesP}, {"h4", Breakout | ClosesP}, {"h5", Breakout | ClosesP},
+    {"h6", Breakout | ClosesP}, {"head", Breakout | InHead}, {"header", ClosesP}, {"hgroup", ClosesP},
+    {"hr", Breakout | Void | ClosesP}, {"html", InHead}, {"i", Breakout}, {"iframe", Rawtext},
+    {"image", Void}, {"img", Breakout | Void}, {"input", Void}, {"keygen", Void}, {"li", Breakout | ClosesP},
+    {"link", Void | InHead}, {"listing", Breakout | ClosesP}, {"main", ClosesP}, {"menu", Breakout | ClosesP},
+    {"meta", Breakout | Void | InHead}, {"nav", ClosesP}, {"nobr", Breakout}, {"noembed", Rawtext},
+    {"noframes", Rawtext | InHead}, {"noscript", Rawtext | InHead}, {"ol", Breakout | ClosesP},
+    {"p", Breakout | ClosesP}, {"param", Void}, {"plaintext", Plaintext | ClosesP}, {"pre", Breakout | ClosesP},
+    {"ruby", Breakout}, {"s", Breakout}, {"script", ScriptData | InHead}, {"search", ClosesP},
+    {"section", ClosesP}, {"small", Breakout}, {"source", Void}, {"span", Breakout}, {"strike", Breakout},
+    {"strong", Breakout}, {"style", Rawtext | InHead}, {"sub", Breakout}, {"summary", ClosesP},
+    {"sup", Breakout}, {"table", Breakout | ClosesP}, {"template", InHead}, {"textarea", Rcdata},
+    {"title", Rcdata | InHead}, {"track", Void}, {"tt", Breakout}, {"u", Breakout}, {"ul", Breakout | ClosesP},
+    {"var", Breakout}, {"wbr", Void}, {"xmp", Rawtext | ClosesP},
+};
+
+constexpr quint32 nameHash(std::string_view name)
+{
+    quint32 hash = 2166136261u;
+    for (char c : name)
+        hash = (hash ^ quint32(quint8(c))) * 16777619u;
+    return hash;
 }
 
-// Elements with no end tag, which never stay open.
-bool isVoid(std::string_view name)
-{
-    return isOneOf(name, {"area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr",
-                          "image", "img", "input", "keygen", "link", "meta", "param", "source", "track",
-                          "wbr"});
-}
+// The known tags by the hash the tokenizer computes as it reads a name, in a table
+// twice their number or more, probed linearly: one look for most tags.
+constexpr int slotCount = 512;
+constexpr std::array<qint16, slotCount> slots = [] {
+    std::array<qint16, slotCount> table{};
+    table.fill(-1);
+    for (size_t i = 0; i < std::size(knownTags); ++i) {
+        quint32 slot = nameHash(knownTags[i].name) % slotCount;
+        while (table[slot] >= 0)
+            slot = (slot + 1) % slotCount;
+        table[slot] = qint16(i);
+    }
+    return table;
+}();
 
-// Start tags that close an open <p> first.
-bool closesP(std::string_view name)
+quint16 flagsOf(const TagSummary &tag)
 {
-    return isOneOf(name, {"address", "article", "aside", "blockquote", "center", "details", "dialog",
-                          "dir", "div", "dl", "fieldset", "figcaption", "figure", "footer", "form",
-                          "h1", "h2", "h3", "h4", "h5", "h6", "header", "hgroup", "hr", "li", "dd", "dt",
-                          "listing", "main", "menu", "nav", "ol", "p", "plaintext", "pre", "search",
-                          "section", "summary", "table", "ul", "xmp"});
-}
-
-// Start tags that the head holds; any other start tag begins the body.
-bool belongsInHead(std::string_view name)
-{
-    return isOneOf(name, {"html", "head", "base", "basefont", "bgsound", "link", "meta", "noframes",
-                          "noscript", "script", "style", "template", "title"});
+    for (quint32 slot = tag.hash % slotCount; slots[slot] >= 0; slot = (slot + 1) % slotCount) {
+        const KnownTag &known = knownTags[slots[slot]];
+        if (known.name == tag.name)
+            return known.flags;
+    }
+    return 0;
 }
 
 } // namespace
 
 quint32 TreeState::hashOf(std::string_view lowerCaseName)
 {
-    quint32 hash = 2166136261u;
-    for (char c : lowerCaseName)
-        hash = (hash ^ quint32(quint8(c))) * 16777619u;
-    return hash;
+    return nameHash(lowerCaseName);
 }
 
 const TreeState::OpenElement *TreeState::currentNode() const
@@ -109,7 +149,7 @@ TokenizerStateChange TreeState::startTag(const TagSummary &tag)
 {
     if (htmlRulesFor(tag))
         return startTagInHtml(tag);
-    if (isBreakout(tag.name) || (tag.name == "font" && tag.fontBreakout)) {
+    if ((flagsOf(tag) & Breakout) || (tag.name == "font" && tag.fontBreakout)) {
         popUntilHtmlOrIntegrationPoint();
         return startTagInHtml(tag);
     }
@@ -170,33 +210,36 @@ void TreeState::closeInScope(quint32 hash, bool listItemScope)
 
 TokenizerStateChange TreeState::startTagInHtml(const TagSummary &tag)
 {
+    static const quint32 pHash = hashOf("p");
+    static const quint32 ddHash = hashOf("dd");
+    static const quint32 dtHash = hashOf("dt");
     const std::string_view name = tag.name;
-    if (m_beforeBody && !belongsInHead(name))
+    const quint16 flags = flagsOf(tag);
+    if (m_beforeBody && !(flags & InHead))
         m_beforeBody = false;
     if (name == "svg" || name == "math") {
         if (!tag.selfClosing)
             push({tag.hash, name == "svg" ? Namespace::Svg : Namespace::MathMl, 0});
         return TokenizerStateChange::None;
     }
-    if (closesP(name))
-        closeInScope(hashOf("p"));
+    if (flags & ClosesP)
+        closeInScope(pHash);
     if (name == "li")
         closeInScope(tag.hash, true);
     if (name == "dd" || name == "dt") {
-        closeInScope(hashOf("dd"));
-        closeInScope(hashOf("dt"));
+        closeInScope(ddHash);
+        closeInScope(dtHash);
     }
-    if (isVoid(name) || isOneOf(name, {"html", "head", "body"}))
+    if ((flags & Void) || name == "html" || name == "head" || name == "body")
         return TokenizerStateChange::None;
     push({tag.hash, Namespace::Html, 0});
-    if (name == "title" || name == "textarea")
+    if (flags & Rcdata)
         return TokenizerStateChange::Rcdata;
-    // Scripts run in browsers, so <noscript> holds text for them, as <style> does.
-    if (isOneOf(name, {"style", "xmp", "iframe", "noembed", "noframes", "noscript"}))
+    if (flags & Rawtext)
         return TokenizerStateChange::Rawtext;
-    if (name == "script")
+    if (flags & ScriptData)
         return TokenizerStateChange::ScriptData;
-    if (name == "plaintext")
+    if (flags & Plaintext)
         return TokenizerStateChange::Plaintext;
     return TokenizerStateChange::None;
 }
@@ -216,7 +259,7 @@ void TreeState::endTagInHtml(const TagSummary &tag)
     const std::string_view name = tag.name;
     if (m_beforeBody && isOneOf(name, {"body", "html", "br"}))
         m_beforeBody = false;
-    if (isOneOf(name, {"body", "html", "br", "head"}) || isVoid(name))
+    if (isOneOf(name, {"body", "html", "br", "head"}) || (flagsOf(tag) & Void))
         return;
     closeInScope(tag.hash, name == "li");
 }
