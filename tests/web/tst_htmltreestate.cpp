@@ -153,6 +153,9 @@ void tst_HtmlTreeState::tokenizerFollowsTree_data()
         << "<svg><g><a><text></g><![CDATA[x]]></svg><![CDATA[y]]>"
         << "<svg><g><a><text></g>\"x\"</svg><!--[CDATA[y]]-->";
 
+    QTest::newRow("</table> closes the unclosed cells and the svg in them")
+        << "<table><tr><td>a<td><svg><g></table><![CDATA[x]]>"
+        << "<table><tr><td>\"a\"<td><svg><g></table><!--[CDATA[x]]-->";
     QTest::newRow("</template> closes svg inside the template")
         << "<template><svg><g></template><![CDATA[x]]>" << "<template><svg><g></template><!--[CDATA[x]]-->";
     QTest::newRow("script inside template is raw text")

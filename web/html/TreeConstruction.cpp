@@ -230,6 +230,9 @@ TokenizerStateChange TreeState::startTagInHtml(const TagSummary &tag)
         closeInScope(ddHash);
         closeInScope(dtHash);
     }
+    // A new cell or row closes the one open: table cells are rarely closed by hand.
+    if (name == "td" || name == "th" || name == "tr")
+        closeTableParts(name == "tr");
     if ((flags & Void) || name == "html" || name == "head" || name == "body")
         return TokenizerStateChange::None;
     push({tag.hash, Namespace::Html, 0});
@@ -261,7 +264,20 @@ void TreeState::endTagInHtml(const TagSummary &tag)
         m_beforeBody = false;
     if (isOneOf(name, {"body", "html", "br", "head"}) || (flagsOf(tag) & Void))
         return;
+    if (isOneOf(name, {"table", "tbody", "thead", "tfoot", "tr"}))
+        closeTableParts(name != "tr");
     closeInScope(tag.hash, name == "li");
+}
+
+void TreeState::closeTableParts(bool rowsToo)
+{
+    static const quint32 tdHash = hashOf("td");
+    static const quint32 thHash = hashOf("th");
+    static const quint32 trHash = hashOf("tr");
+    closeInScope(tdHash);
+    closeInScope(thHash);
+    if (rowsToo)
+        closeInScope(trHash);
 }
 
 void TreeState::endTagInForeignContent(const TagSummary &tag)

@@ -30,8 +30,9 @@ enum class TokenizerStateChange : quint8 { None, Rcdata, Rawtext, ScriptData, Pl
 //
 // The stack keeps its top entries only: a page of a hundred thousand nested tags keeps
 // the innermost ones, and an end tag that would have closed one of the forgotten ones
-// closes nothing. Elements that only tree construction's finer rules would close (an
-// unclosed <span>, <td>) stay open here.
+// closes nothing. Of the elements that tree construction closes without their end tag,
+// <p>, <li>, <dd>, <dt> and table cells and rows are closed; others (an unclosed <span>,
+// the adoption of misnested formatting elements) stay open here.
 class TreeState
 {
 public:
@@ -78,6 +79,7 @@ private:
     void endTagInForeignContent(const TagSummary &tag);
     void popUntilHtmlOrIntegrationPoint();
     void closeInScope(quint32 hash, bool listItemScope = false);
+    void closeTableParts(bool rowsToo);
     void push(OpenElement element);
     void pop();
 
