@@ -228,6 +228,13 @@ void tst_Html5libTokenizer::tokens()
     QCOMPARE(actualErrors, errors);
     QCOMPARE(sink.endOfFileTokens, 1);
     QCOMPARE(checkpoint.position(), input.size());
+
+    // Colouring reads without building strings and must find the same errors.
+    JsonSink offsetsOnly;
+    Checkpoint again(*state, lastStartTag.isEmpty() ? QStringView() : QStringView(lastStartTag));
+    Tokenizer(offsetsOnly, false).run(input, again, input.size());
+    QCOMPARE(offsetsOnly.errors, sink.errors);
+    QVERIFY(again == checkpoint);
 }
 
 QTEST_GUILESS_MAIN(tst_Html5libTokenizer)
