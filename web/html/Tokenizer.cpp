@@ -134,6 +134,14 @@ constexpr quint32 hashStep(quint32 hash, char32_t c)
     return (hash ^ quint32(c)) * 16777619u;
 }
 
+constexpr quint32 nameHash(std::string_view name)
+{
+    quint32 hash = hashBasis;
+    for (char c : name)
+        hash = hashStep(hash, char32_t(quint8(c)));
+    return hash;
+}
+
 // What a numeric reference to one of the C1 controls stands for.
 constexpr char16_t c1Replacements[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
@@ -376,11 +384,8 @@ void Tokenizer::endTagName()
 Attribute &Tokenizer::currentAttribute()
 {
     // A run that began inside this attribute has not seen it start.
-    if (m_token.attributes.isEmpty() || m_token.attributes.last().nameStart != m_st.m_attributeNameStart) {
-        Attribute attribute;
-        attribute.nameStart = m_st.m_attributeNameStart;
-        m_token.attributes.append(attribute);
-    }
+    if (m_token.attributes.isEmpty() || m_token.attributes.last().nameStart != m_st.m_attributeNameStart)
+        m_token.attributes.emplaceBack().nameStart = m_st.m_attributeNameStart;
     return m_token.attributes.last();
 }
 
@@ -389,7 +394,7 @@ void Tokenizer::startAttribute()
     m_st.m_hasAttributes = true;
     m_st.m_attributeNameStart = m_charStart;
     m_st.m_attributeValueStart = -1;
-    m_st.m_attributeNameLength = 0;
+    m_st.m_attributeNameHash = hashBasis;
     m_st.m_attributeValueLength = 0xFE;
     Attribute &attribute = currentAttribute();
     attribute.nameEnd = m_charStart;
@@ -401,7 +406,7 @@ void Tokenizer::startAttribute()
 
 void Tokenizer::appendToAttributeName(char32_t c)
 {
-    keepShortName(m_st.m_attributeName, m_st.m_attributeNameLength, c);
+    m_st.m_attributeNameHash = hashStep(m_st.m_attributeNameHash, c);
     if (m_build)
         appendCodePoint(currentAttribute().name, c);
 }
@@ -430,11 +435,17 @@ void Tokenizer::endAttributeName()
             break;
         }
     }
-    const std::string_view name = shortName(m_st.m_attributeName, m_st.m_attributeNameLength);
-    if (name == "color" || name == "face" || name == "size")
+    // The names are told apart by their hashes: an attribute with another name of the
+    // same hash is too unlikely to matter.
+    static constexpr quint32 color = nameHash("color");
+    static constexpr quint32 face = nameHash("face");
+    static constexpr quint32 size = nameHash("size");
+    static constexpr quint32 encoding = nameHash("encoding");
+    const quint32 name = m_st.m_attributeNameHash;
+    if (name == color || name == face || name == size)
         m_st.m_fontBreakout = true;
     // Only annotation-xml's encoding is looked at; the value is kept while it is short.
-    m_st.m_attributeValueLength = (name == "encoding" && !attribute.duplicate) ? 0 : 0xFE;
+    m_st.m_attributeValueLength = (name == encoding && !attribute.duplicate) ? 0 : 0xFE;
 }
 
 void Tokenizer::startAttributeValue()

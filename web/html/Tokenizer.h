@@ -120,6 +120,7 @@ private:
     qsizetype m_attributeValueStart = -1;
     quint32 m_characterReferenceCode = 0;
     quint32 m_tagNameHash = 0;
+    quint32 m_attributeNameHash = 0;
     State m_state = State::Data;
     State m_returnState = State::Data;
     TokenKind m_tokenKind = TokenKind::Characters;
@@ -134,10 +135,8 @@ private:
     quint8 m_tagNameLength = 0;
     bool m_fontBreakout = false;
     bool m_htmlEncoding = false;
-    quint8 m_attributeNameLength = 0;
     quint8 m_attributeValueLength = 0;
     char m_tagName[shortNameCapacity + 1] = {};
-    char m_attributeName[shortNameCapacity + 1] = {};
     char m_attributeValue[shortNameCapacity + 1] = {};
     quint8 m_lastStartTagLength = 0; // 0xFF when there was none, or a long one
     char m_lastStartTag[shortNameCapacity + 1] = {};

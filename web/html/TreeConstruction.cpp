@@ -23,6 +23,8 @@ enum TagFlag : quint16 {
     Rawtext = 32, // noscript too: scripts run in browsers, so it holds text for them
     ScriptData = 64,
     Plaintext = 128,
+    EndsHead = 256, // html, body and br: their end tags begin the body, and close nothing
+    TablePart = 512, // table, tbody, thead, tfoot, tr: their end tags close the cells in them
 };
 
 struct KnownTag
@@ -31,30 +33,33 @@ struct KnownTag
     quint16 flags;
 };
 
-// Sorted by name, looked up once per tag.
 constexpr KnownTag knownTags[] = {
-    {"address", ClosesP}, {"area", Void}, {"article", ClosesP}, {"aside", ClosesP},
-    {"b", Breakout}, {"base", Void | InHead}, {"basefont", Void | InHead}, {"bgsound", Void | InHead},
-    {"big", Breakout}, {"blockquote", Breakout | ClosesP}, {"body", Breakout}, {"br", Breakout | Void},
-    {"center", Breakout | ClosesP}, {"code", Breakout}, {"col", Void}, {"dd", Breakout | ClosesP},
-    {"details", ClosesP}, {"dialog", ClosesP}, {"dir", ClosesP}, {"div", Breakout | ClosesP},
-    {"dl", Breakout | ClosesP}, {"dt", Breakout | ClosesP}, {"em", Breakout}, {"embed", Breakout | Void},
-    {"fieldset", ClosesP}, {"figcaption", ClosesP}, {"figure", ClosesP}, {"footer", ClosesP},
-    {"form", ClosesP}, {"frame", Void}, {"h1", Breakout | ClosesP}, {"h2", Breakout | ClosesP},
-    {"h3", Breakout | ClosesP}, {"h4", Breakout | ClosesP}, {"h5", Breakout | ClosesP},
-    {"h6", Breakout | ClosesP}, {"head", Breakout | InHead}, {"header", ClosesP}, {"hgroup", ClosesP},
-    {"hr", Breakout | Void | ClosesP}, {"html", InHead}, {"i", Breakout}, {"iframe", Rawtext},
-    {"image", Void}, {"img", Breakout | Void}, {"input", Void}, {"keygen", Void}, {"li", Breakout | ClosesP},
-    {"link", Void | InHead}, {"listing", Breakout | ClosesP}, {"main", ClosesP}, {"menu", Breakout | ClosesP},
-    {"meta", Breakout | Void | InHead}, {"nav", ClosesP}, {"nobr", Breakout}, {"noembed", Rawtext},
-    {"noframes", Rawtext | InHead}, {"noscript", Rawtext | InHead}, {"ol", Breakout | ClosesP},
-    {"p", Breakout | ClosesP}, {"param", Void}, {"plaintext", Plaintext | ClosesP}, {"pre", Breakout | ClosesP},
+    {"address", ClosesP}, {"area", Void}, {"article", ClosesP}, {"aside", ClosesP}, {"b", Breakout},
+    {"base", Void | InHead}, {"basefont", Void | InHead}, {"bgsound", Void | InHead}, {"big", Breakout},
+    {"blockquote", Breakout | ClosesP}, {"body", Breakout | EndsHead},
+    {"br", Breakout | Void | EndsHead}, {"center", Breakout | ClosesP}, {"code", Breakout},
+    {"col", Void}, {"dd", Breakout | ClosesP}, {"details", ClosesP}, {"dialog", ClosesP},
+    {"dir", ClosesP}, {"div", Breakout | ClosesP}, {"dl", Breakout | ClosesP},
+    {"dt", Breakout | ClosesP}, {"em", Breakout}, {"embed", Breakout | Void}, {"fieldset", ClosesP},
+    {"figcaption", ClosesP}, {"figure", ClosesP}, {"footer", ClosesP}, {"form", ClosesP},
+    {"frame", Void}, {"h1", Breakout | ClosesP}, {"h2", Breakout | ClosesP}, {"h3", Breakout | ClosesP},
+    {"h4", Breakout | ClosesP}, {"h5", Breakout | ClosesP}, {"h6", Breakout | ClosesP},
+    {"head", Breakout | InHead}, {"header", ClosesP}, {"hgroup", ClosesP},
+    {"hr", Breakout | Void | ClosesP}, {"html", InHead | EndsHead}, {"i", Breakout},
+    {"iframe", Rawtext}, {"image", Void}, {"img", Breakout | Void}, {"input", Void}, {"keygen", Void},
+    {"li", Breakout | ClosesP}, {"link", Void | InHead}, {"listing", Breakout | ClosesP},
+    {"main", ClosesP}, {"menu", Breakout | ClosesP}, {"meta", Breakout | Void | InHead},
+    {"nav", ClosesP}, {"nobr", Breakout}, {"noembed", Rawtext}, {"noframes", Rawtext | InHead},
+    {"noscript", Rawtext | InHead}, {"ol", Breakout | ClosesP}, {"p", Breakout | ClosesP},
+    {"param", Void}, {"plaintext", Plaintext | ClosesP}, {"pre", Breakout | ClosesP},
     {"ruby", Breakout}, {"s", Breakout}, {"script", ScriptData | InHead}, {"search", ClosesP},
-    {"section", ClosesP}, {"small", Breakout}, {"source", Void}, {"span", Breakout}, {"strike", Breakout},
-    {"strong", Breakout}, {"style", Rawtext | InHead}, {"sub", Breakout}, {"summary", ClosesP},
-    {"sup", Breakout}, {"table", Breakout | ClosesP}, {"template", InHead}, {"textarea", Rcdata},
-    {"title", Rcdata | InHead}, {"track", Void}, {"tt", Breakout}, {"u", Breakout}, {"ul", Breakout | ClosesP},
-    {"var", Breakout}, {"wbr", Void}, {"xmp", Rawtext | ClosesP},
+    {"section", ClosesP}, {"small", Breakout}, {"source", Void}, {"span", Breakout},
+    {"strike", Breakout}, {"strong", Breakout}, {"style", Rawtext | InHead}, {"sub", Breakout},
+    {"summary", ClosesP}, {"sup", Breakout}, {"table", Breakout | ClosesP | TablePart},
+    {"tbody", TablePart}, {"template", InHead}, {"textarea", Rcdata}, {"tfoot", TablePart},
+    {"thead", TablePart}, {"title", Rcdata | InHead}, {"tr", TablePart}, {"track", Void},
+    {"tt", Breakout}, {"u", Breakout}, {"ul", Breakout | ClosesP}, {"var", Breakout}, {"wbr", Void},
+    {"xmp", Rawtext | ClosesP},
 };
 
 constexpr quint32 nameHash(std::string_view name)
@@ -84,7 +89,8 @@ quint16 flagsOf(const TagSummary &tag)
 {
     for (quint32 slot = tag.hash % slotCount; slots[slot] >= 0; slot = (slot + 1) % slotCount) {
         const KnownTag &known = knownTags[slots[slot]];
-        if (known.name == tag.name)
+        if (known.name.size() == tag.name.size()
+            && std::equal(known.name.begin(), known.name.end(), tag.name.begin()))
             return known.flags;
     }
     return 0;
@@ -259,14 +265,15 @@ void TreeState::endTag(const TagSummary &tag)
 
 void TreeState::endTagInHtml(const TagSummary &tag)
 {
-    const std::string_view name = tag.name;
-    if (m_beforeBody && isOneOf(name, {"body", "html", "br"}))
+    static const quint32 headHash = hashOf("head");
+    const quint16 flags = flagsOf(tag);
+    if (flags & EndsHead)
         m_beforeBody = false;
-    if (isOneOf(name, {"body", "html", "br", "head"}) || (flagsOf(tag) & Void))
+    if ((flags & (EndsHead | Void)) || tag.hash == headHash)
         return;
-    if (isOneOf(name, {"table", "tbody", "thead", "tfoot", "tr"}))
-        closeTableParts(name != "tr");
-    closeInScope(tag.hash, name == "li");
+    if (flags & TablePart)
+        closeTableParts(tag.name != "tr");
+    closeInScope(tag.hash, tag.name == "li");
 }
 
 void TreeState::closeTableParts(bool rowsToo)
