@@ -76,8 +76,11 @@ struct Token
     bool hasDoctypeName = false;
 };
 
-// Where tokens go. Called for each token and each parse error in document order of
-// their discovery; position is where the error was found.
+// Where tokens go. Tokens come in document order, and so do parse errors; an error
+// found inside a run of characters may come before the characters' token. position is
+// where the error was found: the character that shows it, or the end for end of file.
+// A duplicate attribute is found against the attributes read in the same run, so a
+// run that starts inside a tag may miss one.
 class TokenSink
 {
 public:
@@ -88,8 +91,9 @@ public:
     virtual void attributeReference(qsizetype start, qsizetype end) { Q_UNUSED(start) Q_UNUSED(end) }
 };
 
-// Everything the tokenizer needs to go on from a place in the document: a small value
-// of fixed size, with no heap, to be copied into checkpoints and compared.
+// Everything the tokenizer needs to go on from a place in the document: a value of
+// fixed size (about 400 bytes, most of it the tree's open elements), with no heap, to be
+// copied into checkpoints and compared.
 class Checkpoint
 {
 public:
