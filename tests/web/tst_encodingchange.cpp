@@ -219,8 +219,12 @@ void TestEncodingChange::sameTextInPieces_data()
         {"change", page("<title>" + nihonShiftJis + "</title>", "<meta charset=shift_jis>", nihonShiftJis)},
         {"change from the UTF-8 guess", page({}, "<meta charset=koi8-r>", eAcuteUtf8)},
         // What follows the <meta> could be cut before the encoding changes or after.
-        {"bad UTF-8 after the <meta>", page({}, "<meta charset=utf-8>", eAcuteLatin1)},
-        {"bad UTF-8 after the <meta>, another encoding", page({}, "<meta charset=koi8-r>", eAcuteLatin1)},
+        {"bad UTF-8 after the <meta>", page({}, "<meta charset=utf-8>", QByteArray(5000, 'a') + eAcuteLatin1)},
+        {"bad UTF-8 after the <meta>, another encoding", page({}, "<meta charset=koi8-r>", QByteArray(5000, 'a') + eAcuteLatin1)},
+        // The text read as UTF-8 so far is read again as windows-1252, from its start.
+        {"bad UTF-8 after much UTF-8",
+         QByteArray("<head><title>" + eAcuteUtf8.repeated(600) + "</title>" + QByteArray(280, ' ') + "<!--" + eAcuteLatin1
+                    + "--><meta charset=koi8-r>" + QByteArray(1000, 'a'))},
         {"a long head", QByteArray("<head><!--" + QByteArray(250'000, '-') + "--><meta charset=shift_jis>" + nihonShiftJis)},
         {"the body first", QByteArray("<head>" + pastThePrescan() + "Hi<meta charset=shift_jis>" + nihonShiftJis)},
         {"a <meta> spread over many lines", page({}, "<meta\r\n  http-equiv\r\n=\r\n'content-type'\r\ncontent\r\n=\r\n'charset=euc-kr'>",
