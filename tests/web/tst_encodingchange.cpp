@@ -44,6 +44,14 @@ QByteArray page(const QByteArray &head, const QByteArray &late, const QByteArray
     return "<!DOCTYPE html><html><head>" + head + pastThePrescan() + late + "</head><body>" + body + "</body></html>";
 }
 
+QByteArray everyByte()
+{
+    QByteArray bytes;
+    for (int b = 0; b < 256; ++b)
+        bytes.append(char(b));
+    return bytes;
+}
+
 QString decodedAs(const QByteArray &encoding, QByteArrayView bytes)
 {
     QString text;
@@ -115,6 +123,9 @@ void TestEncodingChange::changes_data()
     QTest::newRow("no Content-Type at all")
         << page({}, "<meta charset=shift_jis>", nihonShiftJis) << QByteArray() << QByteArray("Shift_JIS")
         << EncodingSource::MetaWhileParsing;
+    QTest::newRow("every byte given back after the windows-1252 fallback")
+        << page("<title>" + everyByte() + "</title>", "<meta charset=koi8-r>", {}) << QByteArray("text/html")
+        << QByteArray("KOI8-R") << EncodingSource::MetaWhileParsing;
     QTest::newRow("http-equiv with a charset in content")
         << page({}, "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=euc-kr\">", hangulEucKr)
         << QByteArray("text/html") << QByteArray("EUC-KR") << EncodingSource::MetaWhileParsing;
@@ -218,6 +229,7 @@ void TestEncodingChange::sameTextInPieces_data()
     const QList<std::pair<const char *, QByteArray>> pages = {
         {"change", page("<title>" + nihonShiftJis + "</title>", "<meta charset=shift_jis>", nihonShiftJis)},
         {"change from the UTF-8 guess", page({}, "<meta charset=koi8-r>", eAcuteUtf8)},
+        {"change after the windows-1252 fallback", page("<title>" + everyByte() + "</title>", "<meta charset=koi8-r>", {})},
         // What follows the <meta> could be cut before the encoding changes or after.
         {"bad UTF-8 after the <meta>", page({}, "<meta charset=utf-8>", QByteArray(5000, 'a') + eAcuteLatin1)},
         {"bad UTF-8 after the <meta>, another encoding", page({}, "<meta charset=koi8-r>", QByteArray(5000, 'a') + eAcuteLatin1)},

@@ -126,6 +126,28 @@ bool appendValidUtf8(QByteArrayView bytes, QString &out)
     return !utf8.hasError();
 }
 
+// The bytes of a text decoded as windows-1252, which gives each of the 256 bytes a
+// character of its own: a body that fell back to it need not be kept as bytes too.
+QByteArray windows1252Bytes(QStringView text)
+{
+    // Bytes 80 to 9F are the only ones that are not their own code point.
+    static const QString high = [] {
+        QByteArray bytes;
+        for (int b = 0x80; b < 0xA0; ++b)
+            bytes.append(char(b));
+        QString decoded;
+        makeDecoder("windows-1252")->decode(bytes, true, decoded);
+        return decoded;
+    }();
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const qsizetype at = c < 0x80 || (c >= 0xA0 && c <= 0xFF) ? -1 : high.indexOf(QChar(c));
+        bytes[i] = char(at < 0 ? c : 0x80 + at);
+    }
+    return bytes;
+}
+
 } // namespace
 
 DocumentDecoder::DocumentDecoder(QByteArrayView contentType)
@@ -152,7 +174,7 @@ void DocumentDecoder::feed(QByteArrayView bytes)
             decide(false);
         return;
     }
-    if (m_metaInHead && m_decoder)
+    if (m_metaInHead && !textGivesBytesBack())
         m_headBytes.append(bytes);
     if (m_decoder)
         m_decoder->decode(bytes, false, m_text);
@@ -229,7 +251,7 @@ void DocumentDecoder::decide(bool last)
         m_metaInHead = std::make_unique<MetaInHead>();
     if (m_decoder) {
         m_decoder->decode(body, last, m_text);
-        if (m_metaInHead)
+        if (m_metaInHead && !textGivesBytesBack())
             m_headBytes = std::move(head);
     } else {
         decodeUndeclared(body, last);
@@ -267,11 +289,14 @@ void DocumentDecoder::fallBackToWindows1252(QByteArrayView undecoded, bool last)
     m_decoder = makeDecoder(m_encoding);
     reserveText(m_text, std::max<qsizetype>(bytes.size(), qsizetype(m_expected)));
     m_decoder->decode(bytes, last, m_text);
-    // The head is read again in the new text; its bytes are kept from now on.
-    if (m_metaInHead) {
+    // The head is read again in the new text.
+    if (m_metaInHead)
         m_metaInHead->restart();
-        m_headBytes = std::move(bytes);
-    }
+}
+
+bool DocumentDecoder::textGivesBytesBack() const
+{
+    return !m_decoder || m_source == EncodingSource::Fallback;
 }
 
 void DocumentDecoder::readHead(bool last)
@@ -291,9 +316,9 @@ void DocumentDecoder::changeTheEncoding(const QByteArray &declared, bool last)
     QByteArray bytes = std::exchange(m_headBytes, {});
     stopReadingHead();
     const EncodingChange change = Encoding::changeTheEncoding(m_encoding, declared);
-    if (m_source == EncodingSource::ValidUtf8 || m_source == EncodingSource::Fallback)
-        m_source = EncodingSource::MetaWhileParsing;
     if (change.action == EncodingChange::Action::KeepCertain) {
+        if (m_source == EncodingSource::ValidUtf8 || m_source == EncodingSource::Fallback)
+            m_source = EncodingSource::MetaWhileParsing;
         // A body read as UTF-8 because it was valid so far now reads as UTF-8 to its end:
         // a bad byte later is an error, no longer a reason to fall back.
         if (!m_decoder) {
@@ -306,6 +331,8 @@ void DocumentDecoder::changeTheEncoding(const QByteArray &declared, bool last)
         // Everything decoded so far was valid UTF-8: the text gives its bytes back.
         bytes = m_text.toUtf8();
         bytes.append(std::exchange(m_carry, {}));
+    } else if (m_source == EncodingSource::Fallback) {
+        bytes = windows1252Bytes(m_text);
     }
     m_text = QString();
     m_counted = 0;

@@ -57,6 +57,7 @@ private:
     void readHead(bool last);
     void changeTheEncoding(const QByteArray &declared, bool last);
     void stopReadingHead();
+    bool textGivesBytesBack() const;
 
     QByteArray m_contentType;
     qint64 m_expected = 0;
@@ -64,8 +65,8 @@ private:
     QByteArray m_head;   // the first bytes, until the encoding is known
     QByteArray m_carry;  // an undeclared body's UTF-8 sequence cut by a piece's end
     // While the encoding is not certain and the head lasts: the reader of the head, and
-    // the bytes so far, to decode them again. Not kept for a body read as UTF-8 without
-    // a declaration, whose text gives its bytes back.
+    // the bytes so far, to decode them again. Not kept for an undeclared body (read as
+    // UTF-8 or windows-1252), whose text gives its bytes back.
     std::unique_ptr<MetaInHead> m_metaInHead;
     QByteArray m_headBytes;
     std::unique_ptr<Decoder> m_decoder;
