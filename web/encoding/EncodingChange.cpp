@@ -3,6 +3,8 @@
 #include "Labels.h"
 #include "Sniffing.h"
 
+#include <optional>
+
 namespace Encoding {
 
 namespace {
