@@ -36,6 +36,7 @@ enum class EncodingOrigin {
     XmlDeclaration,
     ValidUtf8,      // undeclared, and valid UTF-8
     Fallback,       // undeclared and not UTF-8: windows-1252
+    MetaWhileParsing, // a <meta> in the head that the parser met past the prescan
 };
 
 // What is known about a fetched document, beyond its text.

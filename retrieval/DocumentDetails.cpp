@@ -17,6 +17,7 @@ QString encodingOrigin(EncodingOrigin origin)
     case EncodingOrigin::Meta: return QStringLiteral("from the page's <meta>");
     case EncodingOrigin::XmlDeclaration: return QStringLiteral("from the XML declaration");
     case EncodingOrigin::ValidUtf8: return QStringLiteral("not declared; the bytes are valid UTF-8");
+    case EncodingOrigin::MetaWhileParsing: return QStringLiteral("<meta> found while parsing");
     case EncodingOrigin::Fallback: break;
     }
     return QStringLiteral("not declared, and not UTF-8: windows-1252, as browsers assume");

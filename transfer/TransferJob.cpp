@@ -50,6 +50,7 @@ EncodingOrigin origin(Encoding::EncodingSource source)
     case EncodingSource::Meta: return EncodingOrigin::Meta;
     case EncodingSource::XmlDeclaration: return EncodingOrigin::XmlDeclaration;
     case EncodingSource::ValidUtf8: return EncodingOrigin::ValidUtf8;
+    case EncodingSource::MetaWhileParsing: return EncodingOrigin::MetaWhileParsing;
     case EncodingSource::Fallback: break;
     }
     return EncodingOrigin::Fallback;

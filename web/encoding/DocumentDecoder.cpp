@@ -1,6 +1,7 @@
 #include "DocumentDecoder.h"
 
 #include "Decoder.h"
+#include "EncodingChange.h"
 
 #include <QStringDecoder>
 
@@ -125,6 +126,28 @@ bool appendValidUtf8(QByteArrayView bytes, QString &out)
     return !utf8.hasError();
 }
 
+// The bytes of a text decoded as windows-1252, which gives each of the 256 bytes a
+// character of its own: a body that fell back to it need not be kept as bytes too.
+QByteArray windows1252Bytes(QStringView text)
+{
+    // Bytes 80 to 9F are the only ones that are not their own code point.
+    static const QString high = [] {
+        QByteArray bytes;
+        for (int b = 0x80; b < 0xA0; ++b)
+            bytes.append(char(b));
+        QString decoded;
+        makeDecoder("windows-1252")->decode(bytes, true, decoded);
+        return decoded;
+    }();
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const qsizetype at = c < 0x80 || (c >= 0xA0 && c <= 0xFF) ? -1 : high.indexOf(QChar(c));
+        bytes[i] = char(at < 0 ? c : 0x80 + at);
+    }
+    return bytes;
+}
+
 } // namespace
 
 DocumentDecoder::DocumentDecoder(QByteArrayView contentType)
@@ -151,10 +174,13 @@ void DocumentDecoder::feed(QByteArrayView bytes)
             decide(false);
         return;
     }
+    if (m_metaInHead && !textGivesBytesBack())
+        m_headBytes.append(bytes);
     if (m_decoder)
         m_decoder->decode(bytes, false, m_text);
     else
         decodeUndeclared(bytes, false);
+    readHead(false);
     count();
 }
 
@@ -178,12 +204,16 @@ void DocumentDecoder::count()
 
 QString DocumentDecoder::finish()
 {
-    if (!m_decided)
+    if (!m_decided) {
         decide(true);
-    else if (m_decoder)
-        m_decoder->decode({}, true, m_text);
-    else
-        decodeUndeclared({}, true);
+    } else {
+        if (m_decoder)
+            m_decoder->decode({}, true, m_text);
+        else
+            decodeUndeclared({}, true);
+        readHead(true);
+    }
+    stopReadingHead();
     count();
     // A CR that ended the text is a line break too.
     if (m_counted < m_text.size()) {
@@ -203,17 +233,30 @@ void DocumentDecoder::decide(bool last)
     const Sniffed sniffed = sniff(m_head, m_contentType);
     if (!sniffed.encoding.isEmpty())
         m_decoder = makeDecoder(sniffed.encoding);
-    const QByteArray head = std::exchange(m_head, {});
+    QByteArray head = std::exchange(m_head, {});
     const QByteArrayView body = QByteArrayView(head).sliced(sniffed.bomLength);
     if (m_decoder) {
         m_encoding = sniffed.encoding;
         m_source = sniffed.source;
-        m_decoder->decode(body, last, m_text);
-        return;
+    } else {
+        m_encoding = "UTF-8";
+        m_source = EncodingSource::ValidUtf8;
     }
-    m_encoding = "UTF-8";
-    m_source = EncodingSource::ValidUtf8;
-    decodeUndeclared(body, last);
+    // The byte-order mark and the Content-Type are certain; the prescan, the XML
+    // declaration and the guesses are tentative, and the parser's <meta> in the head can
+    // still overrule them in an HTML page. A page read as UTF-16 keeps it whatever a
+    // <meta> says.
+    const bool certain = m_source == EncodingSource::ByteOrderMark || m_source == EncodingSource::ContentType;
+    if (!certain && isHtml(m_contentType) && m_encoding != "UTF-16LE" && m_encoding != "UTF-16BE")
+        m_metaInHead = std::make_unique<MetaInHead>();
+    if (m_decoder) {
+        m_decoder->decode(body, last, m_text);
+        if (m_metaInHead && !textGivesBytesBack())
+            m_headBytes = std::move(head);
+    } else {
+        decodeUndeclared(body, last);
+    }
+    readHead(last);
 }
 
 void DocumentDecoder::decodeUndeclared(QByteArrayView bytes, bool last)
@@ -246,6 +289,65 @@ void DocumentDecoder::fallBackToWindows1252(QByteArrayView undecoded, bool last)
     m_decoder = makeDecoder(m_encoding);
     reserveText(m_text, std::max<qsizetype>(bytes.size(), qsizetype(m_expected)));
     m_decoder->decode(bytes, last, m_text);
+    // The head is read again in the new text.
+    if (m_metaInHead)
+        m_metaInHead->restart();
+}
+
+bool DocumentDecoder::textGivesBytesBack() const
+{
+    return !m_decoder || m_source == EncodingSource::Fallback;
+}
+
+void DocumentDecoder::readHead(bool last)
+{
+    if (!m_metaInHead)
+        return;
+    const QByteArray declared = m_metaInHead->read(m_text, last);
+    if (!declared.isEmpty())
+        changeTheEncoding(declared, last);
+    else if (!m_metaInHead->beforeBody())
+        stopReadingHead();
+}
+
+void DocumentDecoder::changeTheEncoding(const QByteArray &declared, bool last)
+{
+    // Whatever the change, the encoding is certain from here on.
+    QByteArray bytes = std::exchange(m_headBytes, {});
+    stopReadingHead();
+    const EncodingChange change = Encoding::changeTheEncoding(m_encoding, declared);
+    if (change.action == EncodingChange::Action::KeepCertain) {
+        if (m_source == EncodingSource::ValidUtf8 || m_source == EncodingSource::Fallback)
+            m_source = EncodingSource::MetaWhileParsing;
+        // A body read as UTF-8 because it was valid so far now reads as UTF-8 to its end:
+        // a bad byte later is an error, no longer a reason to fall back.
+        if (!m_decoder) {
+            m_decoder = makeDecoder(m_encoding);
+            m_decoder->decode(std::exchange(m_carry, {}), last, m_text);
+        }
+        return;
+    }
+    if (!m_decoder) {
+        // Everything decoded so far was valid UTF-8: the text gives its bytes back.
+        bytes = m_text.toUtf8();
+        bytes.append(std::exchange(m_carry, {}));
+    } else if (m_source == EncodingSource::Fallback) {
+        bytes = windows1252Bytes(m_text);
+    }
+    m_text = QString();
+    m_counted = 0;
+    m_lineBreaks = m_lowSurrogates = 0;
+    m_encoding = change.encoding;
+    m_source = EncodingSource::MetaWhileParsing;
+    m_decoder = makeDecoder(m_encoding);
+    reserveText(m_text, std::max<qsizetype>(bytes.size(), qsizetype(m_expected)));
+    m_decoder->decode(bytes, last, m_text);
+}
+
+void DocumentDecoder::stopReadingHead()
+{
+    m_metaInHead.reset();
+    m_headBytes = QByteArray();
 }
 
 QString decode(QByteArrayView body, QByteArrayView contentType)

@@ -11,13 +11,19 @@
 namespace Encoding {
 
 class Decoder;
+class MetaInHead;
 
 // Turns a page's body into text while it arrives. The encoding is the one browsers
 // would find: byte-order mark, then the Content-Type's charset, then a <meta> or an
 // XML declaration in the first 1024 bytes. An undeclared body is read as UTF-8 for as
 // long as it is valid UTF-8 (beyond what browsers do: they would guess), and as
-// windows-1252 from the start once it is not. Bytes are let go as soon as they are
-// decoded: a big page never lives twice, as bytes and as text.
+// windows-1252 from the start once it is not.
+//
+// Only the byte-order mark and the Content-Type make the encoding certain. Otherwise an
+// HTML page's head is read as HTML's parser reads it, and a <meta> there that names
+// another encoding has the page decoded again in that one, as browsers do. Bytes are let
+// go as soon as they are decoded, and at the latest once the body starts: a big page
+// never lives twice, as bytes and as text.
 class DocumentDecoder
 {
 public:
@@ -48,12 +54,21 @@ private:
     void decide(bool last);
     void decodeUndeclared(QByteArrayView bytes, bool last);
     void fallBackToWindows1252(QByteArrayView undecoded, bool last);
+    void readHead(bool last);
+    void changeTheEncoding(const QByteArray &declared, bool last);
+    void stopReadingHead();
+    bool textGivesBytesBack() const;
 
     QByteArray m_contentType;
     qint64 m_expected = 0;
     bool m_decided = false;
     QByteArray m_head;   // the first bytes, until the encoding is known
     QByteArray m_carry;  // an undeclared body's UTF-8 sequence cut by a piece's end
+    // While the encoding is not certain and the head lasts: the reader of the head, and
+    // the bytes so far, to decode them again. Not kept for an undeclared body (read as
+    // UTF-8 or windows-1252), whose text gives its bytes back.
+    std::unique_ptr<MetaInHead> m_metaInHead;
+    QByteArray m_headBytes;
     std::unique_ptr<Decoder> m_decoder;
     QByteArray m_encoding;
     EncodingSource m_source = EncodingSource::ValidUtf8;

@@ -269,6 +269,11 @@ Kind kindOf(QByteArrayView contentType)
 
 } // namespace
 
+bool isHtml(QByteArrayView contentType)
+{
+    return kindOf(contentType) == Kind::Html;
+}
+
 QByteArray charsetParameter(QByteArrayView contentType)
 {
     const std::optional<MimeType> mimeType = mimeTypeOf(contentType);

@@ -22,6 +22,9 @@ QByteArray extractEncodingFromMetaContent(QByteArrayView content);
 // The encoding an XML declaration at the very start declares, or empty.
 QByteArray xmlDeclaration(QByteArrayView head);
 
+// Whether a body of this Content-Type is read as HTML: text/html, or no type at all.
+bool isHtml(QByteArrayView contentType);
+
 // Where a document's encoding came from.
 enum class EncodingSource {
     ByteOrderMark,
@@ -30,6 +33,7 @@ enum class EncodingSource {
     XmlDeclaration,
     ValidUtf8,    // nothing declared it; the bytes are valid UTF-8
     Fallback,     // nothing declared it; windows-1252, as browsers assume
+    MetaWhileParsing, // a <meta> in the head, found by the parser past the prescan
 };
 
 struct Sniffed

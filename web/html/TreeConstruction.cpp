@@ -1,0 +1,312 @@
+#include "TreeConstruction.h"
+
+#include <algorithm>
+#include <array>
+#include <initializer_list>
+
+namespace html {
+
+namespace {
+
+bool isOneOf(std::string_view name, std::initializer_list<std::string_view> names)
+{
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// What tree construction does with an element, for the elements it treats apart.
+enum TagFlag : quint16 {
+    Breakout = 1, // its start tag ends svg and math content and is read as HTML again
+    Void = 2, // no end tag, never stays open
+    ClosesP = 4, // its start tag closes an open <p> first
+    InHead = 8, // the head holds it; any other start tag begins the body
+    Rcdata = 16,
+    Rawtext = 32, // noscript too: scripts run in browsers, so it holds text for them
+    ScriptData = 64,
+    Plaintext = 128,
+    EndsHead = 256, // html, body and br: their end tags begin the body, and close nothing
+    TablePart = 512, // table, tbody, thead, tfoot, tr: their end tags close the cells in them
+};
+
+struct KnownTag
+{
+    std::string_view name;
+    quint16 flags;
+};
+
+constexpr KnownTag knownTags[] = {
+    {"address", ClosesP}, {"area", Void}, {"article", ClosesP}, {"aside", ClosesP}, {"b", Breakout},
+    {"base", Void | InHead}, {"basefont", Void | InHead}, {"bgsound", Void | InHead}, {"big", Breakout},
+    {"blockquote", Breakout | ClosesP}, {"body", Breakout | EndsHead},
+    {"br", Breakout | Void | EndsHead}, {"center", Breakout | ClosesP}, {"code", Breakout},
+    {"col", Void}, {"dd", Breakout | ClosesP}, {"details", ClosesP}, {"dialog", ClosesP},
+    {"dir", ClosesP}, {"div", Breakout | ClosesP}, {"dl", Breakout | ClosesP},
+    {"dt", Breakout | ClosesP}, {"em", Breakout}, {"embed", Breakout | Void}, {"fieldset", ClosesP},
+    {"figcaption", ClosesP}, {"figure", ClosesP}, {"footer", ClosesP}, {"form", ClosesP},
+    {"frame", Void}, {"h1", Breakout | ClosesP}, {"h2", Breakout | ClosesP}, {"h3", Breakout | ClosesP},
+    {"h4", Breakout | ClosesP}, {"h5", Breakout | ClosesP}, {"h6", Breakout | ClosesP},
+    {"head", Breakout | InHead}, {"header", ClosesP}, {"hgroup", ClosesP},
+    {"hr", Breakout | Void | ClosesP}, {"html", InHead | EndsHead}, {"i", Breakout},
+    {"iframe", Rawtext}, {"image", Void}, {"img", Breakout | Void}, {"input", Void}, {"keygen", Void},
+    {"li", Breakout | ClosesP}, {"link", Void | InHead}, {"listing", Breakout | ClosesP},
+    {"main", ClosesP}, {"menu", Breakout | ClosesP}, {"meta", Breakout | Void | InHead},
+    {"nav", ClosesP}, {"nobr", Breakout}, {"noembed", Rawtext}, {"noframes", Rawtext | InHead},
+    {"noscript", Rawtext | InHead}, {"ol", Breakout | ClosesP}, {"p", Breakout | ClosesP},
+    {"param", Void}, {"plaintext", Plaintext | ClosesP}, {"pre", Breakout | ClosesP},
+    {"ruby", Breakout}, {"s", Breakout}, {"script", ScriptData | InHead}, {"search", ClosesP},
+    {"section", ClosesP}, {"small", Breakout}, {"source", Void}, {"span", Breakout},
+    {"strike", Breakout}, {"strong", Breakout}, {"style", Rawtext | InHead}, {"sub", Breakout},
+    {"summary", ClosesP}, {"sup", Breakout}, {"table", Breakout | ClosesP | TablePart},
+    {"tbody", TablePart}, {"template", InHead}, {"textarea", Rcdata}, {"tfoot", TablePart},
+    {"thead", TablePart}, {"title", Rcdata | InHead}, {"tr", TablePart}, {"track", Void},
+    {"tt", Breakout}, {"u", Breakout}, {"ul", Breakout | ClosesP}, {"var", Breakout}, {"wbr", Void},
+    {"xmp", Rawtext | ClosesP},
+};
+
+constexpr quint32 nameHash(std::string_view name)
+{
+    quint32 hash = 2166136261u;
+    for (char c : name)
+        hash = (hash ^ quint32(quint8(c))) * 16777619u;
+    return hash;
+}
+
+// The known tags by the hash the tokenizer computes as it reads a name, in a table
+// twice their number or more, probed linearly: one look for most tags.
+constexpr int slotCount = 512;
+constexpr std::array<qint16, slotCount> slots = [] {
+    std::array<qint16, slotCount> table{};
+    table.fill(-1);
+    for (size_t i = 0; i < std::size(knownTags); ++i) {
+        quint32 slot = nameHash(knownTags[i].name) % slotCount;
+        while (table[slot] >= 0)
+            slot = (slot + 1) % slotCount;
+        table[slot] = qint16(i);
+    }
+    return table;
+}();
+
+quint16 flagsOf(const TagSummary &tag)
+{
+    for (quint32 slot = tag.hash % slotCount; slots[slot] >= 0; slot = (slot + 1) % slotCount) {
+        const KnownTag &known = knownTags[slots[slot]];
+        if (known.name.size() == tag.name.size()
+            && std::equal(known.name.begin(), known.name.end(), tag.name.begin()))
+            return known.flags;
+    }
+    return 0;
+}
+
+} // namespace
+
+quint32 TreeState::hashOf(std::string_view lowerCaseName)
+{
+    return nameHash(lowerCaseName);
+}
+
+const TreeState::OpenElement *TreeState::currentNode() const
+{
+    return m_depth ? &m_stack[m_depth - 1] : nullptr;
+}
+
+bool TreeState::inForeignContent() const
+{
+    const OpenElement *node = currentNode();
+    return node && node->ns != Namespace::Html;
+}
+
+void TreeState::push(OpenElement element)
+{
+    // A full stack forgets its outermost element: deep nesting keeps what is near.
+    if (m_depth == stackCapacity) {
+        std::move(m_stack.begin() + 1, m_stack.end(), m_stack.begin());
+        --m_depth;
+        ++m_forgotten;
+    }
+    m_stack[m_depth++] = element;
+}
+
+void TreeState::pop()
+{
+    if (m_depth)
+        --m_depth;
+}
+
+void TreeState::characters(bool whitespaceOnly)
+{
+    if (!whitespaceOnly)
+        m_beforeBody = false;
+}
+
+// The tree construction dispatcher: whether a start tag goes by HTML's rules or by
+// those of foreign content.
+bool TreeState::htmlRulesFor(const TagSummary &tag) const
+{
+    const OpenElement *node = currentNode();
+    if (!node || node->ns == Namespace::Html)
+        return true;
+    if ((node->flags & MathMlTextIntegrationPoint) && tag.name != "mglyph" && tag.name != "malignmark")
+        return true;
+    if ((node->flags & AnnotationXml) && tag.name == "svg")
+        return true;
+    return node->flags & HtmlIntegrationPoint;
+}
+
+TokenizerStateChange TreeState::startTag(const TagSummary &tag)
+{
+    if (htmlRulesFor(tag))
+        return startTagInHtml(tag);
+    if ((flagsOf(tag) & Breakout) || (tag.name == "font" && tag.fontBreakout)) {
+        popUntilHtmlOrIntegrationPoint();
+        return startTagInHtml(tag);
+    }
+    startTagInForeignContent(tag);
+    return TokenizerStateChange::None;
+}
+
+void TreeState::popUntilHtmlOrIntegrationPoint()
+{
+    while (const OpenElement *node = currentNode()) {
+        if (node->ns == Namespace::Html || (node->flags & (HtmlIntegrationPoint | MathMlTextIntegrationPoint)))
+            break;
+        pop();
+    }
+}
+
+void TreeState::startTagInForeignContent(const TagSummary &tag)
+{
+    const Namespace ns = currentNode()->ns;
+    OpenElement element{tag.hash, ns, 0};
+    if (ns == Namespace::Svg && isOneOf(tag.name, {"foreignobject", "desc", "title"}))
+        element.flags = HtmlIntegrationPoint;
+    if (ns == Namespace::MathMl) {
+        if (isOneOf(tag.name, {"mi", "mo", "mn", "ms", "mtext"}))
+            element.flags = MathMlTextIntegrationPoint;
+        else if (tag.name == "annotation-xml")
+            element.flags = AnnotationXml | (tag.htmlEncoding ? HtmlIntegrationPoint : 0);
+    }
+    if (!tag.selfClosing)
+        push(element);
+}
+
+void TreeState::closeInScope(quint32 hash, bool listItemScope)
+{
+    // Elements that bound the search for an open one, as HTML's "in scope" says.
+    static const quint32 boundaries[] = {
+        hashOf("applet"), hashOf("caption"), hashOf("html"), hashOf("table"), hashOf("td"),
+        hashOf("th"), hashOf("marquee"), hashOf("object"), hashOf("template"),
+    };
+    static const quint32 listBoundaries[] = {hashOf("ol"), hashOf("ul")};
+    static const quint32 templateHash = hashOf("template");
+    for (int i = m_depth - 1; i >= 0; --i) {
+        const OpenElement &node = m_stack[i];
+        if (node.ns == Namespace::Html && node.hash == hash) {
+            m_depth = quint8(i);
+            return;
+        }
+        if (hash == templateHash)
+            continue;
+        if (node.ns != Namespace::Html && (node.flags & (HtmlIntegrationPoint | MathMlTextIntegrationPoint)))
+            return;
+        if (node.ns == Namespace::Html && std::find(std::begin(boundaries), std::end(boundaries), node.hash) != std::end(boundaries))
+            return;
+        if (listItemScope && std::find(std::begin(listBoundaries), std::end(listBoundaries), node.hash) != std::end(listBoundaries))
+            return;
+    }
+}
+
+TokenizerStateChange TreeState::startTagInHtml(const TagSummary &tag)
+{
+    static const quint32 pHash = hashOf("p");
+    static const quint32 ddHash = hashOf("dd");
+    static const quint32 dtHash = hashOf("dt");
+    const std::string_view name = tag.name;
+    const quint16 flags = flagsOf(tag);
+    if (m_beforeBody && !(flags & InHead))
+        m_beforeBody = false;
+    if (name == "svg" || name == "math") {
+        if (!tag.selfClosing)
+            push({tag.hash, name == "svg" ? Namespace::Svg : Namespace::MathMl, 0});
+        return TokenizerStateChange::None;
+    }
+    if (flags & ClosesP)
+        closeInScope(pHash);
+    if (name == "li")
+        closeInScope(tag.hash, true);
+    if (name == "dd" || name == "dt") {
+        closeInScope(ddHash);
+        closeInScope(dtHash);
+    }
+    // A new cell or row closes the one open: table cells are rarely closed by hand.
+    if (name == "td" || name == "th" || name == "tr")
+        closeTableParts(name == "tr");
+    if ((flags & Void) || name == "html" || name == "head" || name == "body")
+        return TokenizerStateChange::None;
+    push({tag.hash, Namespace::Html, 0});
+    if (flags & Rcdata)
+        return TokenizerStateChange::Rcdata;
+    if (flags & Rawtext)
+        return TokenizerStateChange::Rawtext;
+    if (flags & ScriptData)
+        return TokenizerStateChange::ScriptData;
+    if (flags & Plaintext)
+        return TokenizerStateChange::Plaintext;
+    return TokenizerStateChange::None;
+}
+
+void TreeState::endTag(const TagSummary &tag)
+{
+    const OpenElement *node = currentNode();
+    if (!node || node->ns == Namespace::Html) {
+        endTagInHtml(tag);
+        return;
+    }
+    endTagInForeignContent(tag);
+}
+
+void TreeState::endTagInHtml(const TagSummary &tag)
+{
+    static const quint32 headHash = hashOf("head");
+    const quint16 flags = flagsOf(tag);
+    if (flags & EndsHead)
+        m_beforeBody = false;
+    if ((flags & (EndsHead | Void)) || tag.hash == headHash)
+        return;
+    if (flags & TablePart)
+        closeTableParts(tag.name != "tr");
+    closeInScope(tag.hash, tag.name == "li");
+}
+
+void TreeState::closeTableParts(bool rowsToo)
+{
+    static const quint32 tdHash = hashOf("td");
+    static const quint32 thHash = hashOf("th");
+    static const quint32 trHash = hashOf("tr");
+    closeInScope(tdHash);
+    closeInScope(thHash);
+    if (rowsToo)
+        closeInScope(trHash);
+}
+
+void TreeState::endTagInForeignContent(const TagSummary &tag)
+{
+    if (tag.name == "br" || tag.name == "p") {
+        popUntilHtmlOrIntegrationPoint();
+        endTagInHtml(tag);
+        return;
+    }
+    // Walk down from the current node: a foreign element of the name closes with all
+    // above it; reaching an HTML element hands the tag to HTML's rules.
+    for (int i = m_depth - 1; i >= 0; --i) {
+        const OpenElement &node = m_stack[i];
+        if (node.hash == tag.hash) {
+            m_depth = quint8(i);
+            return;
+        }
+        if (i > 0 && m_stack[i - 1].ns == Namespace::Html) {
+            endTagInHtml(tag);
+            return;
+        }
+    }
+}
+
+} // namespace html
