@@ -211,6 +211,7 @@ void Tokenizer::run(QStringView text, Checkpoint &checkpoint, qsizetype stop)
     const bool toEnd = stop >= m_size;
     steps(toEnd);
     flushCharacters();
+    tellUnfinished();
     m_st.m_position = m_pos;
     checkpoint = m_st;
 }
@@ -611,6 +612,35 @@ void Tokenizer::eofInDoctype()
     m_token.forceQuirks = true;
     emitDoctype();
     emitEndOfFile();
+}
+
+void Tokenizer::tellUnfinished()
+{
+    State state = m_st.m_state;
+    if (state >= State::CharacterReference)
+        state = m_st.m_returnState;
+    if (state >= State::TagName && state <= State::SelfClosingStartTag
+        && !(state >= State::RcdataLessThanSign && state <= State::ScriptDataDoubleEscapeEnd)) {
+        m_token.kind = m_st.m_tokenKind;
+        if (state == State::AttributeName) {
+            currentAttribute().nameEnd = m_pos;
+        } else if (isAttributeValueState(state) && m_st.m_attributeValueStart >= 0) {
+            Attribute &attribute = currentAttribute();
+            attribute.valueStart = m_st.m_attributeValueStart;
+            attribute.valueEnd = m_pos;
+        }
+    } else if (state == State::BogusComment || (state >= State::CommentStart && state <= State::CommentEndBang)) {
+        m_token.kind = TokenKind::Comment;
+    } else if (state >= State::Doctype && state <= State::BogusDoctype) {
+        m_token.kind = TokenKind::Doctype;
+    } else if (state >= State::CdataSection && state <= State::CdataSectionEnd) {
+        m_token.kind = TokenKind::Characters;
+    } else {
+        return;
+    }
+    m_token.start = m_st.m_tokenStart;
+    m_token.end = m_pos;
+    m_sink.unfinished(m_token);
 }
 
 // The temporary buffer ---------------------------------------------------------------------
@@ -1691,6 +1721,8 @@ void Tokenizer::steps(bool toEnd)
             switchTo(State::CdataSectionBracket);
         } else if (c == eof) {
             error(ParseError::EofInCdata);
+            flushCharacters();
+            m_sink.cdataSection(m_st.m_tokenStart, m_pos);
             emitEndOfFile();
         } else {
             emitCurrentCharacter();
@@ -1713,6 +1745,8 @@ void Tokenizer::steps(bool toEnd)
             emitCharacters(m_charStart - 2, m_charStart - 1);
         } else if (c == '>') {
             switchTo(State::Data);
+            flushCharacters();
+            m_sink.cdataSection(m_st.m_tokenStart, m_pos);
         } else {
             emitCharacters(m_charStart - 2, m_charStart);
             reconsumeIn(State::CdataSection);
