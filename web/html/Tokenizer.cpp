@@ -3,7 +3,11 @@
 #include "NamedCharacterReferences.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <array>
+#include <bit>
 
 namespace html {
 
@@ -263,10 +267,36 @@ bool Tokenizer::nextCharactersAre(std::string_view word, bool caseInsensitive) c
     return true;
 }
 
+// How many of the eight code units at text are printable ASCII other than the
+// characters that end some run (< & " ' - ]): a run passes over those without looking
+// at them one by one. Eight when all are.
+inline int ordinaryUnits(const char16_t *text)
+{
+#if defined(__SSE2__)
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text));
+    // Printable ASCII, 0x20 to 0x7E, compared as signed after moving the range to the bottom.
+    const __m128i shifted = _mm_xor_si128(_mm_sub_epi16(units, _mm_set1_epi16(0x20)), _mm_set1_epi16(qint16(0x8000)));
+    __m128i bad = _mm_cmpgt_epi16(shifted, _mm_set1_epi16(qint16(0x5E ^ 0x8000)));
+    for (const char16_t stop : {u'<', u'&', u'"', u'\'', u'-', u']'})
+        bad = _mm_or_si128(bad, _mm_cmpeq_epi16(units, _mm_set1_epi16(qint16(stop))));
+    const unsigned mask = unsigned(_mm_movemask_epi8(bad));
+    return mask == 0 ? 8 : std::countr_zero(mask) / 2;
+#else
+    Q_UNUSED(text)
+    return 0;
+#endif
+}
+
 qsizetype Tokenizer::plainRun(quint16 stops) const
 {
     stops |= NotPlain;
     qsizetype end = m_pos;
+    while (end + 8 <= m_limit) {
+        const int ordinary = ordinaryUnits(m_text + end);
+        end += ordinary;
+        if (ordinary < 8)
+            break;
+    }
     while (end < m_limit) {
         const char16_t u = m_text[end];
         if (u < 0x80 ? (runStops[u] & stops) != 0 : !isPlain(u))
@@ -760,8 +790,24 @@ void Tokenizer::namedCharacterReference()
 {
     // The longest name in the table that the next characters spell. The names are sorted,
     // so those that begin with what is read so far are one range, the name itself first.
+    // The names that begin with each ASCII character, found once.
+    static const std::array<std::pair<quint16, quint16>, 128> byFirst = [] {
+        std::array<std::pair<quint16, quint16>, 128> table{};
+        for (quint16 i = namedReferenceCount; i-- > 0;) {
+            auto &range = table[quint8(namedReferenceNames[namedReferences[i].nameOffset]) & 0x7F];
+            range.first = i;
+            if (range.second == 0)
+                range.second = i + 1;
+        }
+        return table;
+    }();
     const NamedCharacterReference *begin = namedReferences;
     const NamedCharacterReference *end = namedReferences + namedReferenceCount;
+    if (m_pos < m_size && m_text[m_pos] < 0x80) {
+        const auto [first, last] = byFirst[m_text[m_pos]];
+        begin = namedReferences + first;
+        end = namedReferences + last;
+    }
     const NamedCharacterReference *match = nullptr;
     for (qsizetype k = 0; m_pos + k < m_size && begin != end; ++k) {
         const char16_t u = m_text[m_pos + k];
