@@ -4,6 +4,7 @@
 #include "Connect.h"
 #include "ContextMenu.h"
 #include "CurlTransfer.h"
+#include "DocumentDetails.h"
 #include "ErrorReport.h"
 #include "FormLoad.h"
 #include "ImageList.h"
@@ -153,6 +154,9 @@ void Form1::connectEvents()
     connect(m_pageView, &QtPageView::mouseDown, this, [this](int button, int shift, float x, float y) {
         rchtxtHTML_MouseDown(button, shift, x, y, *m_popup);
     });
+    // The count comes once the view's thread has read the whole page, after the details.
+    connect(m_pageView, &QtPageView::parseErrorsCounted, m_sbrStatus,
+            [this](qint64 count) { m_sbrStatus->setDetails(withParseErrorCount(m_sbrStatus->toolTip(), count)); });
     connect(m_popup->copyAction(), &QAction::triggered, this, [this] { Copy_Click(*m_clipboard, *m_pageView); });
     connect(m_popup->saveAction(), &QAction::triggered, this,
             [this] { Save_Click(*m_commonDialog1, *m_program, *m_pageView, *m_messageBox); });

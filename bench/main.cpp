@@ -233,6 +233,9 @@ int childMain(int argc, char **argv)
         } else if (action == "wrap") {
             view->setWrapping(true);
             done = [] { return true; };
+        } else if (action == "parse-errors") {
+            // Counted by the view's thread, from the page's arrival; timed from its first paint.
+            done = [view] { return view->parseErrorCount() >= 0; };
         }
         waitUntil(done);
         // Then the next paint, which shows it.
@@ -444,9 +447,13 @@ int parentMain(int argc, char **argv)
         {QStringLiteral("100 MB: Alt+Z, wrap"), QStringLiteral("100mb.html"), QStringLiteral("wrap")},
         {QStringLiteral("5 MB single line: Alt+Z, wrap"), QStringLiteral("5mb-line.html"), QStringLiteral("wrap")},
     };
+    // The parse errors of the page, counted on the view's thread.
+    const QList<Action> parseErrorActions = {
+        {QStringLiteral("100 MB: parse errors counted"), QStringLiteral("100mb.html"), QStringLiteral("parse-errors")},
+    };
     out << "\n| Page and action | until shown (ms) | longest stall (ms) | peak memory (MB) |\n|---|---|---|---|\n";
     out.flush();
-    for (const Action &a : actions) {
+    for (const Action &a : actions + parseErrorActions) {
         QList<double> shown, stall, peak;
         runChild({QStringLiteral("--action"), base + a.file, a.action});
         for (int i = 0; i < runs; ++i) {

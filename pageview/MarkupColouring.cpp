@@ -1,17 +1,164 @@
 #include "MarkupColouring.h"
 
+#include <numeric>
+
+using html::State;
+using html::TokenKind;
+
 namespace {
 
-// The tokenizer looks this far past a piece's end to decide what starts in it.
+// The XML tokenizer looks this far past a piece's end to decide what starts in it.
 constexpr qsizetype lookahead = 40;
+// HTML's tokenizer reads on this far past a row that ends on a "<" or "</scr" to tell
+// whether a tag starts there.
+constexpr qsizetype tagLookahead = 64;
 constexpr size_t recentLimit = 4096;
+
+// Counts parse errors; the scan wants nothing else.
+class CountingSink : public html::TokenSink
+{
+public:
+    void token(const html::Token &) override {}
+    void parseError(html::ParseError, qsizetype) override { ++count; }
+    quint32 count = 0;
+};
+
+// Collects the parse errors of a stretch.
+class ErrorSink : public html::TokenSink
+{
+public:
+    explicit ErrorSink(QStringView document) : m_document(document) {}
+    void token(const html::Token &) override {}
+    void parseError(html::ParseError error, qsizetype position) override
+    {
+        marks.append(parseErrorMark(error, position, m_document));
+    }
+    QList<ParseErrorMark> marks;
+
+private:
+    QStringView m_document;
+};
+
+// Gives each character of [from, to) the role of the token it is in: a tag whole, then
+// its attributes' names and values over it, references over those.
+class RowSink : public html::TokenSink
+{
+public:
+    RowSink(QStringView document, qsizetype from, qsizetype to, QList<ParseErrorMark> *errors)
+        : m_document(document), m_from(from), m_to(to), m_roles(to - from, MarkupRole::Text), m_errors(errors)
+    {
+    }
+
+    // The run goes on past the stretch's end only to tell what its last characters
+    // start; a token it was inside is coloured already, and its errors come later.
+    bool pastTheEnd = false;
+    // An error of the next stretch was found reading a reference whole.
+    bool reportedPastTheEnd = false;
+
+    void token(const html::Token &token) override
+    {
+        if (pastTheEnd && m_hadUnfinished && token.kind != TokenKind::Characters)
+            return;
+        switch (token.kind) {
+        case TokenKind::StartTag:
+        case TokenKind::EndTag:
+            paintTag(token);
+            break;
+        case TokenKind::Comment:
+            paint(token.start, token.end, MarkupRole::Comment);
+            break;
+        case TokenKind::Doctype:
+            paint(token.start, token.end, MarkupRole::Doctype);
+            break;
+        case TokenKind::Characters:
+            if (token.characterReference)
+                paint(token.start, token.end, MarkupRole::CharacterReference);
+            break;
+        case TokenKind::EndOfFile:
+            break;
+        }
+    }
+    void parseError(html::ParseError error, qsizetype position) override
+    {
+        if (!m_errors || pastTheEnd)
+            return;
+        const ParseErrorMark mark = parseErrorMark(error, position, m_document);
+        if (mark.start >= m_from && mark.start < m_to)
+            m_errors->append(mark);
+        else if (mark.start >= m_to)
+            reportedPastTheEnd = true;
+    }
+    void attributeReference(qsizetype start, qsizetype end) override { m_references.append({start, end}); }
+    void cdataSection(qsizetype start, qsizetype end) override { paint(start, end, MarkupRole::CData); }
+    void unfinished(const html::Token &token) override
+    {
+        if (pastTheEnd && m_hadUnfinished)
+            return;
+        m_hadUnfinished = !pastTheEnd;
+        if (token.kind == TokenKind::Characters)
+            paint(token.start, token.end, MarkupRole::CData);
+        else
+            this->token(token);
+    }
+
+    QList<MarkupSpan> spans()
+    {
+        // References inside values are painted last, over the value they are in.
+        for (const auto &[start, end] : std::as_const(m_references))
+            paint(start, end, MarkupRole::CharacterReference);
+        QList<MarkupSpan> result;
+        for (qsizetype i = 0; i < m_roles.size();) {
+            qsizetype end = i + 1;
+            while (end < m_roles.size() && m_roles[end] == m_roles[i])
+                ++end;
+            result.append({i, end - i, m_roles[i]});
+            i = end;
+        }
+        return result;
+    }
+
+private:
+    void paint(qsizetype start, qsizetype end, MarkupRole role)
+    {
+        start = std::max(start, m_from);
+        end = std::min(end, m_to);
+        for (qsizetype i = start; i < end; ++i)
+            m_roles[i - m_from] = role;
+    }
+    void paintTag(const html::Token &token)
+    {
+        paint(token.start, token.end, MarkupRole::Tag);
+        for (const html::Attribute &attribute : token.attributes) {
+            if (attribute.nameEnd > attribute.nameStart)
+                paint(attribute.nameStart, attribute.nameEnd, MarkupRole::AttributeName);
+            if (attribute.valueStart >= 0 && attribute.valueEnd > attribute.valueStart)
+                paint(attribute.valueStart, attribute.valueEnd, MarkupRole::AttributeValue);
+        }
+    }
+
+    QStringView m_document;
+    qsizetype m_from;
+    qsizetype m_to;
+    QList<MarkupRole> m_roles;
+    QList<ParseErrorMark> *m_errors;
+    QList<std::pair<qsizetype, qsizetype>> m_references;
+    bool m_hadUnfinished = false;
+};
+
+// Whether a run that stopped here has read a "<", "</name" or "&" that the characters
+// after it make a tag or a reference or leave text.
+bool undecided(State state)
+{
+    return state >= State::CharacterReference || state == State::TagOpen || state == State::EndTagOpen || state == State::MarkupDeclarationOpen
+        || (state >= State::RcdataLessThanSign && state <= State::ScriptDataDoubleEscapeEnd);
+}
 
 } // namespace
 
 MarkupColouring::MarkupColouring(QObject *parent)
     : QObject(parent)
 {
-    connect(&m_scan, &BackgroundScan::advanced, this, &MarkupColouring::advanced);
+    connect(&m_scan, &BackgroundScan::advanced, this, &MarkupColouring::scanAdvanced);
 }
 
 void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax> syntax)
@@ -20,16 +167,42 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
     m_document = document;
     m_syntax = syntax;
     m_recent.clear();
+    m_xmlRecent.clear();
     m_checkpoints.clear();
+    m_xmlCheckpoints.clear();
+    m_blockErrors.clear();
+    m_errorCount = -1;
     if (!syntax)
         return;
     // Checkpoint k + 1 is written by block k; checkpoint 0 is the document's start.
     const qsizetype blocks = std::max<qsizetype>(1, (document.size() + checkpointSpacing - 1) / checkpointSpacing);
-    m_checkpoints.assign(size_t(blocks) + 1, MarkupState(*syntax));
-    m_scan.start(m_document, checkpointSpacing, [this, view = QStringView(m_document)](qsizetype index, qsizetype from, qsizetype to) {
-        m_checkpoints[size_t(index) + 1] = tokenizeMarkup(view.sliced(from, to - from), m_checkpoints[size_t(index)],
-                                                          nullptr, view.sliced(to).first(std::min(lookahead, view.size() - to)));
+    const QStringView view(m_document);
+    if (*syntax == MarkupSyntax::Xml) {
+        m_xmlCheckpoints.assign(size_t(blocks) + 1, MarkupState(*syntax));
+        m_scan.start(m_document, checkpointSpacing, [this, view](qsizetype index, qsizetype from, qsizetype to) {
+            m_xmlCheckpoints[size_t(index) + 1] = tokenizeMarkup(view.sliced(from, to - from), m_xmlCheckpoints[size_t(index)],
+                                                                 nullptr, view.sliced(to).first(std::min(lookahead, view.size() - to)));
+        });
+        return;
+    }
+    m_checkpoints.assign(size_t(blocks) + 1, html::Checkpoint());
+    m_blockErrors.assign(size_t(blocks), 0);
+    m_scan.start(m_document, checkpointSpacing, [this, view](qsizetype index, qsizetype, qsizetype to) {
+        html::Checkpoint state = m_checkpoints[size_t(index)];
+        CountingSink sink;
+        html::Tokenizer(sink, false).run(view, state, to);
+        m_blockErrors[size_t(index)] = sink.count;
+        m_checkpoints[size_t(index) + 1] = state;
     });
+}
+
+void MarkupColouring::scanAdvanced()
+{
+    if (m_syntax == MarkupSyntax::Html && m_scan.finished() && m_errorCount < 0) {
+        m_errorCount = std::accumulate(m_blockErrors.begin(), m_blockErrors.end(), qsizetype(0));
+        emit errorsCounted(m_errorCount);
+    }
+    emit advanced();
 }
 
 bool MarkupColouring::isReadyAt(qsizetype from) const
@@ -38,12 +211,92 @@ bool MarkupColouring::isReadyAt(qsizetype from) const
     return m_syntax && from / checkpointSpacing <= m_scan.blocksDone();
 }
 
-MarkupState MarkupColouring::stateAt(qsizetype offset)
+html::Checkpoint MarkupColouring::stateAt(qsizetype offset)
 {
     // From the nearest known state before offset: a row coloured lately, or a checkpoint.
-    qsizetype from = (offset / checkpointSpacing) * checkpointSpacing;
-    MarkupState state = m_checkpoints[size_t(offset / checkpointSpacing)];
+    // A checkpoint lies a little past its block's start when a reference crossed it.
+    size_t index = size_t(offset / checkpointSpacing);
+    while (index > 0 && m_checkpoints[index].position() > offset)
+        --index;
+    html::Checkpoint state = m_checkpoints[index];
     if (auto it = m_recent.upper_bound(offset); it != m_recent.begin()) {
+        --it;
+        if (it->first >= state.position())
+            state = it->second;
+    }
+    return state;
+}
+
+QList<MarkupSpan> MarkupColouring::spans(qsizetype from, qsizetype to, QList<ParseErrorMark> *errors)
+{
+    if (!isReadyAt(from) || from >= to)
+        return {};
+    if (m_syntax == MarkupSyntax::Xml)
+        return xmlSpans(from, to);
+    const QStringView view(m_document);
+    html::Checkpoint state = stateAt(from);
+    RowSink sink(view, from, to, errors);
+    html::Tokenizer tokenizer(sink, false);
+    tokenizer.run(view, state, to);
+    // The next row goes on from here, unless a reference ran over its start: then it
+    // reads that again for its colours and errors.
+    if (state.position() == to && !sink.reportedPastTheEnd) {
+        if (m_recent.size() >= recentLimit)
+            m_recent.clear();
+        m_recent.insert_or_assign(to, state);
+    }
+    if (undecided(state.state()) && state.position() < view.size()) {
+        sink.pastTheEnd = true;
+        tokenizer.run(view, state, std::min(view.size(), state.position() + tagLookahead));
+    }
+    return sink.spans();
+}
+
+QList<ParseErrorMark> MarkupColouring::errorsInBlock(qsizetype block)
+{
+    html::Checkpoint state = m_checkpoints[size_t(block)];
+    ErrorSink sink(m_document);
+    html::Tokenizer(sink, false).run(m_document, state, std::min(m_document.size(), (block + 1) * checkpointSpacing));
+    return sink.marks;
+}
+
+std::optional<ParseErrorMark> MarkupColouring::nextError(qsizetype offset)
+{
+    if (m_syntax != MarkupSyntax::Html)
+        return std::nullopt;
+    // Blocks the scan found no error in are passed over unread.
+    for (qsizetype block = std::max<qsizetype>(0, offset / checkpointSpacing - 1); block < m_scan.blocksDone(); ++block) {
+        if (m_blockErrors[size_t(block)] == 0)
+            continue;
+        for (const ParseErrorMark &mark : errorsInBlock(block)) {
+            if (mark.start > offset)
+                return mark;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<ParseErrorMark> MarkupColouring::previousError(qsizetype offset)
+{
+    if (m_syntax != MarkupSyntax::Html)
+        return std::nullopt;
+    for (qsizetype block = std::min(offset / checkpointSpacing + 1, m_scan.blocksDone() - 1); block >= 0; --block) {
+        if (m_blockErrors[size_t(block)] == 0)
+            continue;
+        const QList<ParseErrorMark> marks = errorsInBlock(block);
+        for (auto it = marks.rbegin(); it != marks.rend(); ++it) {
+            if (it->start < offset)
+                return *it;
+        }
+    }
+    return std::nullopt;
+}
+
+MarkupState MarkupColouring::xmlStateAt(qsizetype offset)
+{
+    qsizetype from = (offset / checkpointSpacing) * checkpointSpacing;
+    MarkupState state = m_xmlCheckpoints[size_t(offset / checkpointSpacing)];
+    if (auto it = m_xmlRecent.upper_bound(offset); it != m_xmlRecent.begin()) {
         --it;
         if (it->first >= from) {
             from = it->first;
@@ -57,17 +310,15 @@ MarkupState MarkupColouring::stateAt(qsizetype offset)
                           view.sliced(offset).first(std::min(lookahead, view.size() - offset)));
 }
 
-QList<MarkupSpan> MarkupColouring::spans(qsizetype from, qsizetype to)
+QList<MarkupSpan> MarkupColouring::xmlSpans(qsizetype from, qsizetype to)
 {
     QList<MarkupSpan> result;
-    if (!isReadyAt(from) || from >= to)
-        return result;
     const QStringView view(m_document);
-    const MarkupState state = stateAt(from);
+    const MarkupState state = xmlStateAt(from);
     const MarkupState after = tokenizeMarkup(view.sliced(from, to - from), state, &result,
                                              view.sliced(to).first(std::min(lookahead, view.size() - to)));
-    if (m_recent.size() >= recentLimit)
-        m_recent.clear();
-    m_recent.insert_or_assign(to, after);
+    if (m_xmlRecent.size() >= recentLimit)
+        m_xmlRecent.clear();
+    m_xmlRecent.insert_or_assign(to, after);
     return result;
 }

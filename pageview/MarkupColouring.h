@@ -2,6 +2,8 @@
 
 #include "BackgroundScan.h"
 #include "MarkupTokenizer.h"
+#include "ParseErrorMarks.h"
+#include "Tokenizer.h"
 
 #include <QList>
 #include <QString>
@@ -10,10 +12,12 @@
 #include <optional>
 #include <vector>
 
-// The colours of the rows on screen. The tokenizer's state is kept at checkpoints every
-// checkpointSpacing characters, found on a thread of its own from the start of the
-// document, so that any row can be coloured from the checkpoint before it, and a jump
-// to the end of a huge page is coloured as soon as the checkpoints reach it.
+// The colours and parse errors of the rows on screen. The tokenizer's state is kept at
+// checkpoints every checkpointSpacing characters, found on a thread of its own from
+// the start of the document, so that any row can be coloured from the checkpoint
+// before it, and a jump to the end of a huge page is coloured as soon as the
+// checkpoints reach it. HTML is read by HTML's own tokenizer, which also finds the
+// page's parse errors; XML by the markup tokenizer's XML syntax.
 class MarkupColouring : public QObject
 {
     Q_OBJECT
@@ -29,21 +33,41 @@ public:
     // Whether [from, ...) can be coloured already.
     bool isReadyAt(qsizetype from) const;
     // The spans of the document's [from, to), with offsets relative to from; empty
-    // when it cannot be coloured (yet).
-    QList<MarkupSpan> spans(qsizetype from, qsizetype to);
+    // when it cannot be coloured (yet). errors, when given, gets the parse errors
+    // marked in [from, to), by document offsets.
+    QList<MarkupSpan> spans(qsizetype from, qsizetype to, QList<ParseErrorMark> *errors = nullptr);
+
+    // The page's parse errors once the scan has read it all; -1 before, and for XML.
+    qsizetype errorCount() const { return m_errorCount; }
+    // The first parse error marked after offset, or the last before it; none when
+    // there is none (or none known yet: only what the scan has read is searched).
+    std::optional<ParseErrorMark> nextError(qsizetype offset);
+    std::optional<ParseErrorMark> previousError(qsizetype offset);
 
 signals:
     // More of the document can be coloured.
     void advanced();
+    // The scan has read the whole page and counted its parse errors.
+    void errorsCounted(qsizetype count);
 
 private:
-    MarkupState stateAt(qsizetype offset);
+    html::Checkpoint stateAt(qsizetype offset);
+    QList<ParseErrorMark> errorsInBlock(qsizetype block);
+    MarkupState xmlStateAt(qsizetype offset);
+    QList<MarkupSpan> xmlSpans(qsizetype from, qsizetype to);
+    void scanAdvanced();
 
     QString m_document;
     std::optional<MarkupSyntax> m_syntax;
-    std::vector<MarkupState> m_checkpoints; // the state at k * checkpointSpacing
+    // The state at the start of block k, at or just after k * checkpointSpacing, and
+    // the parse errors found in each block.
+    std::vector<html::Checkpoint> m_checkpoints;
+    std::vector<quint32> m_blockErrors;
+    std::vector<MarkupState> m_xmlCheckpoints;
+    qsizetype m_errorCount = -1;
     // After the checkpoints, so that it is destroyed first: its thread writes them.
     BackgroundScan m_scan;
     // States at the rows coloured lately, so that the next row goes on from there.
-    std::map<qsizetype, MarkupState> m_recent;
+    std::map<qsizetype, html::Checkpoint> m_recent;
+    std::map<qsizetype, MarkupState> m_xmlRecent;
 };

@@ -43,4 +43,6 @@ MarkupColours::MarkupColours(const QPalette &palette)
         m_colours[size_t(tint.role)] = QColor::fromHsl(tint.hue, tint.saturation, lightness);
     m_lineNumbers = mix(text, base, 0.55);
     m_matchMark = mix(palette.color(QPalette::Highlight), base, 0.6);
+    // Red, and brighter than the text colours: a thin line must stand out against both.
+    m_errorMark = QColor::fromHsl(355, 230, darkBase ? 150 : 120);
 }

@@ -20,9 +20,12 @@ public:
     QColor lineNumbers() const { return m_lineNumbers; }
     // Matches of a search that are not the current one.
     QColor matchMark() const { return m_matchMark; }
+    // The wavy line under a parse error.
+    QColor errorMark() const { return m_errorMark; }
 
 private:
     std::array<QColor, 9> m_colours;
     QColor m_lineNumbers;
     QColor m_matchMark;
+    QColor m_errorMark;
 };

@@ -226,16 +226,29 @@ QTextLayout *RowLayer::layoutFor(const Row &row)
     option.setTabStopDistance(8.0 * m_charWidth);
     layout->setTextOption(option);
     layout->setCacheEnabled(true);
+    QList<ParseErrorMark> errors;
     if (m_colouring.isActive() && colourReady) {
         // Colours from this row's start to the next row's, so that the state carries on.
         const MarkupColours colours(m_palette);
         QList<QTextLayout::FormatRange> formats;
-        for (const MarkupSpan &span : m_colouring.spans(row.start, row.next)) {
+        for (const MarkupSpan &span : m_colouring.spans(row.start, row.next, &errors)) {
             if (span.role == MarkupRole::Text || span.start >= shown.size())
                 continue;
             QTextCharFormat format;
             format.setForeground(colours.colour(span.role));
             formats.append({int(span.start), int(std::min(span.length, shown.size() - span.start)), format});
+        }
+        if (m_errorMarksShown) {
+            QTextCharFormat wave;
+            wave.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+            wave.setUnderlineColor(colours.errorMark());
+            for (const ParseErrorMark &mark : std::as_const(errors)) {
+                // A mark on the line break itself is drawn under the row's last character.
+                const qsizetype start = std::clamp<qsizetype>(mark.start - row.start, 0, std::max<qsizetype>(0, shown.size() - 1));
+                const qsizetype end = std::clamp<qsizetype>(mark.end - row.start, start + 1, shown.size());
+                if (start < end)
+                    formats.append({int(start), int(end - start), wave});
+            }
         }
         layout->setFormats(formats);
     }
@@ -244,13 +257,38 @@ QTextLayout *RowLayer::layoutFor(const Row &row)
     if (line.isValid())
         line.setLineWidth(1e7);
     layout->endLayout();
-    m_layouts.insert(row.start, {layout, colourReady});
+    m_layouts.insert(row.start, {layout, colourReady, errors});
     if (!m_wrapping && line.isValid() && line.naturalTextWidth() > m_widestRow) {
         m_widestRow = line.naturalTextWidth();
         if (widestRowGrew)
             widestRowGrew();
     }
     return layout.get();
+}
+
+void RowLayer::setErrorMarksShown(bool shown)
+{
+    m_errorMarksShown = shown;
+    forgetLayouts();
+}
+
+std::optional<ParseErrorMark> RowLayer::errorAt(qsizetype offset)
+{
+    if (rowCount() == 0)
+        return std::nullopt;
+    const Row r = rowAt(rowOf(offset));
+    layoutFor(r);
+    const auto found = m_layouts.constFind(r.start);
+    if (found == m_layouts.constEnd())
+        return std::nullopt;
+    for (const ParseErrorMark &mark : found->errors) {
+        // Where it is drawn: a mark on the line break is under the row's last character.
+        const qsizetype start = std::clamp(mark.start, r.start, std::max(r.start, r.end - 1));
+        const qsizetype end = std::clamp(mark.end, start + 1, std::max(start + 1, r.end));
+        if (offset >= start && offset < end)
+            return mark;
+    }
+    return std::nullopt;
 }
 
 qreal RowLayer::xOf(qsizetype offset)

@@ -2,6 +2,7 @@
 
 #include "CaretNavigator.h"
 #include "DisplayRows.h"
+#include "ParseErrorMarks.h"
 
 #include <QFont>
 #include <QHash>
@@ -9,6 +10,7 @@
 #include <QPalette>
 
 #include <functional>
+#include <optional>
 #include <memory>
 
 class LineIndex;
@@ -68,6 +70,11 @@ public:
     qreal charWidth() const { return m_charWidth; }
     qreal widestRow() const { return m_widestRow; }
     void setWrapping(bool wrapping) { m_wrapping = wrapping; }
+    // Whether parse errors are underlined (on at start).
+    void setErrorMarksShown(bool shown);
+    bool errorMarksShown() const { return m_errorMarksShown; }
+    // The parse error marked under offset, if the row it is on is coloured.
+    std::optional<ParseErrorMark> errorAt(qsizetype offset);
     // How rows break: at textWidth pixels when wrapping, else at maxRowLength.
     DisplayRows::Rule rule(qreal textWidth) const;
     // Layouts are made again: the rows, their colours or the font changed.
@@ -116,6 +123,7 @@ private:
     {
         std::shared_ptr<QTextLayout> layout;
         bool coloured = false;
+        QList<ParseErrorMark> errors;
     };
 
     const QString &m_document;
@@ -128,6 +136,7 @@ private:
     qreal m_charWidth = 1;
     qreal m_widestRow = 0;
     bool m_wrapping = false;
+    bool m_errorMarksShown = true;
     // The row at the top of the view: its line and which of the line's rows it is.
     // Rows above it may still be estimated; this stays put while they are measured.
     qsizetype m_topLine = 0;

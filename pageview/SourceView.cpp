@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QtMath>
+#include <QToolTip>
 
 #include <algorithm>
 #include <array>
@@ -80,6 +81,10 @@ SourceView::SourceView(QWidget *parent)
     key(QKeySequence(Qt::CTRL | Qt::Key_Equal), &SourceView::zoomIn);
     key(QKeySequence(Qt::CTRL | Qt::Key_Minus), &SourceView::zoomOut);
     key(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { setZoom(100); });
+    key(QKeySequence(Qt::Key_F8), &SourceView::nextError);
+    key(QKeySequence(Qt::SHIFT | Qt::Key_F8), &SourceView::previousError);
+    key(QKeySequence(Qt::ALT | Qt::Key_E), [this] { setErrorMarksShown(!errorMarksShown()); });
+    connect(m_colouring.get(), &MarkupColouring::errorsCounted, this, &SourceView::parseErrorsCounted);
 
     SourceViewAccessible::install();
     showDocument(QString());
@@ -565,6 +570,65 @@ bool SourceView::event(QEvent *event)
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
         viewport()->update();
     return QAbstractScrollArea::event(event);
+}
+
+bool SourceView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QString tip = errorTipAt(help->pos());
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            // The words are the program's, the attribute name the page's: shown escaped,
+            // so that nothing in it is read as markup.
+            QToolTip::showText(help->globalPos(), QStringLiteral("<p style='white-space:pre'>%1</p>").arg(tip.toHtmlEscaped()),
+                               viewport());
+        }
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+// ---- Parse errors
+
+void SourceView::setErrorMarksShown(bool shown)
+{
+    m_layer.setErrorMarksShown(shown);
+    viewport()->update();
+}
+
+void SourceView::nextError()
+{
+    if (const auto mark = m_colouring->nextError(std::min(m_anchor, m_cursor)))
+        showMatch(mark->start, mark->end);
+}
+
+void SourceView::previousError()
+{
+    if (const auto mark = m_colouring->previousError(std::min(m_anchor, m_cursor)))
+        showMatch(mark->start, mark->end);
+}
+
+qsizetype SourceView::parseErrorCount() const
+{
+    return m_colouring->errorCount();
+}
+
+QString SourceView::errorTipAt(QPoint viewportPos)
+{
+    if (!m_layer.errorMarksShown() || m_document.isEmpty())
+        return {};
+    const qsizetype row = m_layer.rowAtY(viewportPos.y());
+    if (row < 0 || row >= m_layer.rowCount())
+        return {};
+    const qsizetype offset = m_layer.offsetAt(row, viewportPos.x() - textLeft());
+    // offsetAt gives the nearer edge of a character; the mark is under the one the pointer is on.
+    const qreal x = viewportPos.x() - textLeft();
+    const qsizetype under = offset > 0 && m_layer.xOf(offset) > x ? offset - 1 : offset;
+    const auto mark = m_layer.errorAt(under);
+    return mark ? parseErrorText(*mark, m_document) : QString();
 }
 
 // ---- Find and go to line

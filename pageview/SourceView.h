@@ -90,6 +90,17 @@ public:
     // A field opened, closed or changed its height: the text moves below it.
     void fieldsChanged();
 
+    // Parse errors: underlined (Alt+E turns the marks off and on), explained when the
+    // pointer rests on one, visited with F8 and Shift+F8, and counted once the page is
+    // read through (-1 until then, and for a page that is not HTML).
+    bool errorMarksShown() const { return m_layer.errorMarksShown(); }
+    void setErrorMarksShown(bool shown);
+    void nextError();
+    void previousError();
+    qsizetype parseErrorCount() const;
+    // What the mark under a point of the viewport says; empty where there is none.
+    QString errorTipAt(QPoint viewportPos);
+
     // For the gutter and assistive technology.
     QRectF characterRect(qsizetype offset) { return m_layer.characterRect(offset, textLeft()); }
     qsizetype offsetAt(QPoint viewportPos) { return m_layer.offsetAt(m_layer.rowAtY(viewportPos.y()), viewportPos.x() - textLeft()); }
@@ -101,9 +112,12 @@ public:
 signals:
     // A mouse button went down on the text; position is in the view's own pixels.
     void pressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF position);
+    // The page has been read through and its parse errors counted.
+    void parseErrorsCounted(qsizetype count);
 
 protected:
     bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;

@@ -67,3 +67,15 @@ QString documentDetails(const FetchedDocument &document)
                                      : QStringLiteral("Time: %1 s").arg(QLocale().toString(double(facts.elapsedMs) / 1000.0, 'f', 2)));
     return lines.join(QLatin1Char('\n'));
 }
+
+QString withParseErrorCount(const QString &details, qint64 count)
+{
+    if (details.isEmpty())
+        return details;
+    static const QString label = QStringLiteral("Parse errors: ");
+    QStringList lines = details.split(QLatin1Char('\n'));
+    if (lines.last().startsWith(label))
+        lines.removeLast();
+    lines << label + (count == 0 ? QStringLiteral("none") : QLocale().toString(count));
+    return lines.join(QLatin1Char('\n'));
+}

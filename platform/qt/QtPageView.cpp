@@ -12,6 +12,7 @@ QtPageView::QtPageView(SourceView *view)
     // The find and go-to fields are the window's controls, in the window's font.
     m_view->setFieldFont(windowFont());
     connect(m_view, &SourceView::pressed, this, &QtPageView::pressed);
+    connect(m_view, &SourceView::parseErrorsCounted, this, &QtPageView::parseErrorsCounted);
 }
 
 void QtPageView::setTextRTF(const QString &text)

@@ -32,6 +32,8 @@ signals:
     // Button: a MouseButton; shift: ShiftState bits; x, y in twips from the view's
     // top left.
     void mouseDown(int button, int shift, float x, float y);
+    // The page in the view has been read through: how many parse errors it has.
+    void parseErrorsCounted(qint64 count);
 
 private:
     void pressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF position);

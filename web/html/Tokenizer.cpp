@@ -3,7 +3,11 @@
 #include "NamedCharacterReferences.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <array>
+#include <bit>
 
 namespace html {
 
@@ -211,6 +215,7 @@ void Tokenizer::run(QStringView text, Checkpoint &checkpoint, qsizetype stop)
     const bool toEnd = stop >= m_size;
     steps(toEnd);
     flushCharacters();
+    tellUnfinished();
     m_st.m_position = m_pos;
     checkpoint = m_st;
 }
@@ -262,10 +267,36 @@ bool Tokenizer::nextCharactersAre(std::string_view word, bool caseInsensitive) c
     return true;
 }
 
+// How many of the eight code units at text are printable ASCII other than the
+// characters that end some run (< & " ' - ]): a run passes over those without looking
+// at them one by one. Eight when all are.
+inline int ordinaryUnits(const char16_t *text)
+{
+#if defined(__SSE2__)
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text));
+    // Printable ASCII, 0x20 to 0x7E, compared as signed after moving the range to the bottom.
+    const __m128i shifted = _mm_xor_si128(_mm_sub_epi16(units, _mm_set1_epi16(0x20)), _mm_set1_epi16(qint16(0x8000)));
+    __m128i bad = _mm_cmpgt_epi16(shifted, _mm_set1_epi16(qint16(0x5E ^ 0x8000)));
+    for (const char16_t stop : {u'<', u'&', u'"', u'\'', u'-', u']'})
+        bad = _mm_or_si128(bad, _mm_cmpeq_epi16(units, _mm_set1_epi16(qint16(stop))));
+    const unsigned mask = unsigned(_mm_movemask_epi8(bad));
+    return mask == 0 ? 8 : std::countr_zero(mask) / 2;
+#else
+    Q_UNUSED(text)
+    return 0;
+#endif
+}
+
 qsizetype Tokenizer::plainRun(quint16 stops) const
 {
     stops |= NotPlain;
     qsizetype end = m_pos;
+    while (end + 8 <= m_limit) {
+        const int ordinary = ordinaryUnits(m_text + end);
+        end += ordinary;
+        if (ordinary < 8)
+            break;
+    }
     while (end < m_limit) {
         const char16_t u = m_text[end];
         if (u < 0x80 ? (runStops[u] & stops) != 0 : !isPlain(u))
@@ -613,6 +644,35 @@ void Tokenizer::eofInDoctype()
     emitEndOfFile();
 }
 
+void Tokenizer::tellUnfinished()
+{
+    State state = m_st.m_state;
+    if (state >= State::CharacterReference)
+        state = m_st.m_returnState;
+    if (state >= State::TagName && state <= State::SelfClosingStartTag
+        && !(state >= State::RcdataLessThanSign && state <= State::ScriptDataDoubleEscapeEnd)) {
+        m_token.kind = m_st.m_tokenKind;
+        if (state == State::AttributeName) {
+            currentAttribute().nameEnd = m_pos;
+        } else if (isAttributeValueState(state) && m_st.m_attributeValueStart >= 0) {
+            Attribute &attribute = currentAttribute();
+            attribute.valueStart = m_st.m_attributeValueStart;
+            attribute.valueEnd = m_pos;
+        }
+    } else if (state == State::BogusComment || (state >= State::CommentStart && state <= State::CommentEndBang)) {
+        m_token.kind = TokenKind::Comment;
+    } else if (state >= State::Doctype && state <= State::BogusDoctype) {
+        m_token.kind = TokenKind::Doctype;
+    } else if (state >= State::CdataSection && state <= State::CdataSectionEnd) {
+        m_token.kind = TokenKind::Characters;
+    } else {
+        return;
+    }
+    m_token.start = m_st.m_tokenStart;
+    m_token.end = m_pos;
+    m_sink.unfinished(m_token);
+}
+
 // The temporary buffer ---------------------------------------------------------------------
 
 void Tokenizer::startBuffer()
@@ -730,8 +790,24 @@ void Tokenizer::namedCharacterReference()
 {
     // The longest name in the table that the next characters spell. The names are sorted,
     // so those that begin with what is read so far are one range, the name itself first.
+    // The names that begin with each ASCII character, found once.
+    static const std::array<std::pair<quint16, quint16>, 128> byFirst = [] {
+        std::array<std::pair<quint16, quint16>, 128> table{};
+        for (quint16 i = namedReferenceCount; i-- > 0;) {
+            auto &range = table[quint8(namedReferenceNames[namedReferences[i].nameOffset]) & 0x7F];
+            range.first = i;
+            if (range.second == 0)
+                range.second = i + 1;
+        }
+        return table;
+    }();
     const NamedCharacterReference *begin = namedReferences;
     const NamedCharacterReference *end = namedReferences + namedReferenceCount;
+    if (m_pos < m_size && m_text[m_pos] < 0x80) {
+        const auto [first, last] = byFirst[m_text[m_pos]];
+        begin = namedReferences + first;
+        end = namedReferences + last;
+    }
     const NamedCharacterReference *match = nullptr;
     for (qsizetype k = 0; m_pos + k < m_size && begin != end; ++k) {
         const char16_t u = m_text[m_pos + k];
@@ -1691,6 +1767,8 @@ void Tokenizer::steps(bool toEnd)
             switchTo(State::CdataSectionBracket);
         } else if (c == eof) {
             error(ParseError::EofInCdata);
+            flushCharacters();
+            m_sink.cdataSection(m_st.m_tokenStart, m_pos);
             emitEndOfFile();
         } else {
             emitCurrentCharacter();
@@ -1713,6 +1791,8 @@ void Tokenizer::steps(bool toEnd)
             emitCharacters(m_charStart - 2, m_charStart - 1);
         } else if (c == '>') {
             switchTo(State::Data);
+            flushCharacters();
+            m_sink.cdataSection(m_st.m_tokenStart, m_pos);
         } else {
             emitCharacters(m_charStart - 2, m_charStart);
             reconsumeIn(State::CdataSection);

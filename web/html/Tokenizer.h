@@ -89,6 +89,14 @@ public:
     virtual void parseError(ParseError error, qsizetype position) = 0;
     // A character reference inside an attribute value, for colouring.
     virtual void attributeReference(qsizetype start, qsizetype end) { Q_UNUSED(start) Q_UNUSED(end) }
+    // A CDATA section in foreign content, from its "<![CDATA[" to after its "]]>" or to
+    // the end; its characters come as characters tokens.
+    virtual void cdataSection(qsizetype start, qsizetype end) { Q_UNUSED(start) Q_UNUSED(end) }
+    // The run stopped inside a tag, comment, DOCTYPE or CDATA section (which comes as
+    // Characters), or the document ended there: the token as far as it was read, end where the run stopped, with the
+    // attributes begun in this run, the last one as far as it got. For colouring a
+    // piece of a document that ends inside a token.
+    virtual void unfinished(const Token &token) { Q_UNUSED(token) }
 };
 
 // Everything the tokenizer needs to go on from a place in the document: a value of
@@ -208,6 +216,7 @@ private:
     void appendToSystemIdentifier(char32_t c);
     void emitDoctype();
     void eofInDoctype();
+    void tellUnfinished();
 
     void startBuffer();
     void appendToBuffer(char32_t lowerCase, std::string_view against);

@@ -1,0 +1,241 @@
+// Colouring rows with HTML's tokenizer, and the parse errors the view marks, explains,
+// counts and visits.
+
+#include "DocumentDetails.h"
+#include "MarkupColouring.h"
+#include "SourceView.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// One letter per character: t text, T tag, N attribute name, V value, C comment,
+// D doctype, R reference, X CDATA.
+QString letters(const QList<MarkupSpan> &spans)
+{
+    QString result;
+    for (const MarkupSpan &span : spans)
+        result += QString(span.length, QLatin1Char("tTNVCDRPX"[int(span.role)]));
+    return result;
+}
+
+void waitForScan(MarkupColouring &colouring, qsizetype size)
+{
+    QTRY_VERIFY(colouring.isReadyAt(size));
+}
+
+} // namespace
+
+class TestMarkupColouring : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rolesWholeAndCut_data();
+    void rolesWholeAndCut();
+    void errorMarks_data();
+    void errorMarks();
+    void errorsCountedAndVisitedAcrossCheckpoints();
+    void viewKeysTipsAndToggle();
+    void countInDetails_data();
+    void countInDetails();
+};
+
+void TestMarkupColouring::rolesWholeAndCut_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QString>("roles");
+    QTest::newRow("doctype, attributes with quotes, a reference in a value and in text")
+        << QStringLiteral("<!DOCTYPE html><a href=\"x?a=1&amp;b\">T&lt;</a>")
+        << QStringLiteral("DDDDDDDDDDDDDDDTTTNNNNTVVVVVVRRRRRVVTtRRRRTTTT");
+    QTest::newRow("script is raw text up to its end tag")
+        << QStringLiteral("<script>a<b</script>") << QStringLiteral("TTTTTTTTtttTTTTTTTTT");
+    QTest::newRow("style raw text at svg's title, markup in svg itself")
+        << QStringLiteral("<svg><title><style><b></style></title><style><b></style></svg>")
+        << QStringLiteral("TTTTTTTTTTTTTTTTTTTtttTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTT");
+    QTest::newRow("script raw text in foreignObject")
+        << QStringLiteral("<svg><foreignObject><script>x<y</script></foreignObject></svg>")
+        << QStringLiteral("TTTTTTTTTTTTTTTTTTTTTTTTTTTTtttTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTT");
+    QTest::newRow("CDATA in svg") << QStringLiteral("<svg><![CDATA[a<b]]></svg>")
+                                  << QStringLiteral("TTTTTXXXXXXXXXXXXXXXTTTTTT");
+    QTest::newRow("CDATA outside foreign content is a comment") << QStringLiteral("<![CDATA[x]]>a")
+                                                                 << QStringLiteral("CCCCCCCCCCCCCt");
+    QTest::newRow("title: references, no tags") << QStringLiteral("<title>&amp;<b></title>")
+                                                << QStringLiteral("TTTTTTTRRRRRtttTTTTTTTT");
+    QTest::newRow("a comment that does not end at -- >") << QStringLiteral("<!-- c -- ><p>")
+                                                          << QStringLiteral("CCCCCCCCCCCCCC");
+    QTest::newRow("unquoted values, a legacy reference, a tag cut by the end")
+        << QStringLiteral("<div a=1 b=\"2\"c>&notit; &#0;</div")
+        << QStringLiteral("TTTTTNTVTNTVVVNTRRRRttttRRRRTTTTT");
+    QTest::newRow("a reference in an attribute stays text where HTML keeps it")
+        << QStringLiteral("<a b=\"&noti;\">") << QStringLiteral("TTTNTVVVVVVVVT");
+}
+
+void TestMarkupColouring::rolesWholeAndCut()
+{
+    QFETCH(QString, document);
+    QFETCH(QString, roles);
+    MarkupColouring whole;
+    whole.reset(document, MarkupSyntax::Html);
+    waitForScan(whole, document.size());
+    QCOMPARE(letters(whole.spans(0, document.size())), roles);
+    // Cut anywhere, as rows are: the first piece then the second going on from its
+    // state, and the second alone from the checkpoint.
+    for (qsizetype cut = 1; cut < document.size(); ++cut) {
+        MarkupColouring pieces;
+        pieces.reset(document, MarkupSyntax::Html);
+        waitForScan(pieces, document.size());
+        const QString second = letters(pieces.spans(cut, document.size()));
+        QCOMPARE(letters(pieces.spans(0, cut)) + letters(pieces.spans(cut, document.size())), roles);
+        QCOMPARE(second, roles.mid(cut));
+    }
+}
+
+void TestMarkupColouring::errorMarks_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<qsizetype>("start");
+    QTest::addColumn<qsizetype>("end");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qsizetype>("cut");
+    // A duplicate is found against the attributes read in the same run: the cut is
+    // before the tag's attributes.
+    QTest::newRow("duplicate attribute: its name marked and named")
+        << QStringLiteral("<p class=a CLASS=b>") << qsizetype(11) << qsizetype(16)
+        << QStringLiteral("Duplicate attribute “CLASS”: browsers keep the first") << qsizetype(1);
+    QTest::newRow("end of file in a comment: the last character")
+        << QStringLiteral("<!-- open") << qsizetype(8) << qsizetype(9) << QStringLiteral("End of file inside a comment")
+        << qsizetype(8);
+    const QString longName = QStringLiteral("n").repeated(50);
+    QTest::newRow("a long name from the page is cut short")
+        << QStringLiteral("<p %1=1 %1=2>").arg(longName) << qsizetype(56) << qsizetype(106)
+        << QStringLiteral("Duplicate attribute “%1…”: browsers keep the first").arg(longName.left(40)) << qsizetype(2);
+    QTest::newRow("missing semicolon, under the character after the name, a row cut there")
+        << QStringLiteral("a &amp b") << qsizetype(6) << qsizetype(7)
+        << QStringLiteral("Character reference without its closing “;”") << qsizetype(6);
+    QTest::newRow("missing semicolon, a row cut inside the reference")
+        << QStringLiteral("a &amp b") << qsizetype(6) << qsizetype(7)
+        << QStringLiteral("Character reference without its closing “;”") << qsizetype(4);
+    QTest::newRow("CDATA in HTML") << QStringLiteral("<![CDATA[x]]>") << qsizetype(8) << qsizetype(9)
+                                   << QStringLiteral("CDATA section outside svg or math: browsers read it as a comment")
+                                   << qsizetype(8);
+}
+
+void TestMarkupColouring::errorMarks()
+{
+    QFETCH(QString, document);
+    QFETCH(qsizetype, start);
+    QFETCH(qsizetype, end);
+    QFETCH(QString, text);
+    QFETCH(qsizetype, cut);
+    MarkupColouring colouring;
+    colouring.reset(document, MarkupSyntax::Html);
+    waitForScan(colouring, document.size());
+    QList<ParseErrorMark> marks;
+    colouring.spans(0, document.size(), &marks);
+    QCOMPARE(marks.size(), 1);
+    QCOMPARE(marks[0].start, start);
+    QCOMPARE(marks[0].end, end);
+    QCOMPARE(parseErrorText(marks[0], document), text);
+    // Each row gets the marks that start in it, once.
+    QList<ParseErrorMark> before, after;
+    colouring.spans(0, cut, &before);
+    colouring.spans(cut, document.size(), &after);
+    QCOMPARE(before.size() + after.size(), 1);
+    QCOMPARE((before + after).first(), marks[0]);
+}
+
+void TestMarkupColouring::errorsCountedAndVisitedAcrossCheckpoints()
+{
+    // Errors in the first block and in the fourth; none between.
+    const qsizetype spacing = MarkupColouring::checkpointSpacing;
+    QString document = QStringLiteral("<p a=1 a=2>");
+    const qsizetype first = 7;
+    while (document.size() < 3 * spacing + 100)
+        document += QStringLiteral("<div class=\"x\">text &amp; more</div>\n");
+    const qsizetype second = document.size() + 7; // the ">" of "</b/>"
+    document += QStringLiteral("<b></b/>\n&#0;");
+    const qsizetype third = document.size(); // found after the reference's ";"
+    document += QStringLiteral("<i>end");
+
+    MarkupColouring colouring;
+    QSignalSpy counted(&colouring, &MarkupColouring::errorsCounted);
+    colouring.reset(document, MarkupSyntax::Html);
+    QTRY_COMPARE(counted.size(), 1);
+    QCOMPARE(counted[0][0].value<qsizetype>(), 3);
+    QCOMPARE(colouring.errorCount(), 3);
+
+    const auto next = [&](qsizetype offset) { const auto mark = colouring.nextError(offset); return mark ? mark->start : -1; };
+    const auto previous = [&](qsizetype offset) { const auto mark = colouring.previousError(offset); return mark ? mark->start : -1; };
+    QCOMPARE(next(0), first);
+    QCOMPARE(next(first), second);
+    QCOMPARE(next(second), third);
+    QCOMPARE(next(third), -1);
+    QCOMPARE(previous(document.size()), third);
+    QCOMPARE(previous(second), first);
+    QCOMPARE(previous(first), -1);
+}
+
+void TestMarkupColouring::viewKeysTipsAndToggle()
+{
+    SourceView view;
+    view.resize(600, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QSignalSpy counted(&view, &SourceView::parseErrorsCounted);
+    const QString document = QStringLiteral("<p a=1 a=2>\n<!-- x --!>\ntext\n<b/ >");
+    view.setText(document, "text/html");
+    QTRY_COMPARE(counted.size(), 1);
+    QCOMPARE(view.parseErrorCount(), 3);
+
+    // F8 goes from mark to mark and stops at the last; Shift+F8 goes back.
+    const qsizetype marks[] = {7, document.indexOf(QLatin1String("--!>")) + 3, document.lastIndexOf(QLatin1Char('/')) + 1};
+    for (const qsizetype mark : marks) {
+        QTest::keyClick(&view, Qt::Key_F8);
+        QCOMPARE(qMin(view.anchor(), view.cursorPosition()), mark);
+    }
+    QTest::keyClick(&view, Qt::Key_F8);
+    QCOMPARE(qMin(view.anchor(), view.cursorPosition()), marks[2]);
+    QTest::keyClick(&view, Qt::Key_F8, Qt::ShiftModifier);
+    QCOMPARE(qMin(view.anchor(), view.cursorPosition()), marks[1]);
+
+    // The pointer on the duplicate's name tells of it; off the marks, nothing.
+    const QPoint onName = view.characterRect(7).center().toPoint();
+    QCOMPARE(view.errorTipAt(onName), QStringLiteral("Duplicate attribute “a”: browsers keep the first"));
+    const QPoint onText = view.characterRect(document.indexOf(QLatin1String("text")) + 1).center().toPoint();
+    QCOMPARE(view.errorTipAt(onText), QString());
+
+    // Alt+E hides the marks and their tips, and shows them again.
+    QVERIFY(view.errorMarksShown());
+    QTest::keyClick(&view, Qt::Key_E, Qt::AltModifier);
+    QVERIFY(!view.errorMarksShown());
+    QCOMPARE(view.errorTipAt(onName), QString());
+    QTest::keyClick(&view, Qt::Key_E, Qt::AltModifier);
+    QVERIFY(view.errorMarksShown());
+    QVERIFY(!view.errorTipAt(onName).isEmpty());
+}
+
+void TestMarkupColouring::countInDetails_data()
+{
+    QTest::addColumn<QString>("details");
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("added as the last line") << QStringLiteral("Address: a\nTime: 3 ms") << qint64(1234)
+                                            << QStringLiteral("Address: a\nTime: 3 ms\nParse errors: 1,234");
+    QTest::newRow("a count replaces the one before") << QStringLiteral("Address: a\nParse errors: 5") << qint64(0)
+                                                     << QStringLiteral("Address: a\nParse errors: none");
+    QTest::newRow("no document, no count") << QString() << qint64(7) << QString();
+}
+
+void TestMarkupColouring::countInDetails()
+{
+    QFETCH(QString, details);
+    QFETCH(qint64, count);
+    QFETCH(QString, expected);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QCOMPARE(withParseErrorCount(details, count), expected);
+}
+
+QTEST_MAIN(TestMarkupColouring)
+#include "tst_markupcolouring.moc"
