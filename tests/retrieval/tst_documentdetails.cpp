@@ -138,6 +138,7 @@ void TestDocumentDetails::details_data()
         {EncodingOrigin::ByteOrderMark, "UTF-16LE", "Encoding: UTF-16LE, from the byte-order mark"},
         {EncodingOrigin::Meta, "Shift_JIS", "Encoding: Shift_JIS, from the page's <meta>"},
         {EncodingOrigin::XmlDeclaration, "KOI8-R", "Encoding: KOI8-R, from the XML declaration"},
+        {EncodingOrigin::MetaWhileParsing, "Shift_JIS", "Encoding: Shift_JIS, <meta> found while parsing"},
         {EncodingOrigin::ValidUtf8, "UTF-8", "Encoding: UTF-8, not declared; the bytes are valid UTF-8"},
         {EncodingOrigin::Fallback, "windows-1252", "Encoding: windows-1252, not declared, and not UTF-8: windows-1252, as browsers assume"},
     };
