@@ -489,3 +489,21 @@ bool SourceView::goToLine(qsizetype line)
     moveCursor(start, false);
     return true;
 }
+
+// ---- The place in the document, for going back to it
+
+qsizetype SourceView::topLine()
+{
+    return rowCount() > 0 ? m_lines.lineOf(m_layer.rowAt(firstVisibleRow()).start) : 0;
+}
+
+void SourceView::setTopLine(qsizetype line)
+{
+    // A line far into a huge page may not be counted yet: counting is quick next to
+    // the fetch that came before.
+    while (!m_lines.complete() && line >= m_lines.lineCount())
+        m_lines.extend(indexSlice);
+    takeInLines();
+    const qsizetype last = std::max<qsizetype>(m_lines.lineCount() - 1, 0);
+    scrollToRow(m_rows.firstRowOf(std::clamp<qsizetype>(line, 0, last)));
+}

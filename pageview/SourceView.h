@@ -50,6 +50,11 @@ public:
     // Selects a match of the find field and brings it into view, clear of the edges.
     void showMatch(qsizetype from, qsizetype to);
 
+    // The line (counted from 0) of the row at the top of the view, and a scroll that
+    // puts a line's first row there, clamped to the lines there are.
+    qsizetype topLine();
+    void setTopLine(qsizetype line);
+
     // The document as it is shown, row by row; a huge one is indexed in slices.
     qsizetype rowCount() const { return m_rows.rowCount(); }
     QString rowText(qsizetype row) { return m_layer.rowText(row); }

@@ -25,6 +25,17 @@ public:
 
     virtual void setHeightTwips(float twips) = 0;
     virtual void setWidthTwips(float twips) = 0;
+
+    // Where the reader is: the caret's offset in the text and the line (counted from
+    // 0) at the top of the view.
+    struct Place
+    {
+        qsizetype caret = 0;
+        qsizetype topLine = 0;
+    };
+    virtual Place place() const = 0;
+    // Puts the caret and the top line back, each clamped to the document as it is now.
+    virtual void restorePlace(qsizetype caret, qsizetype topLine) = 0;
 };
 
 // SaveFile's format argument for plain text.

@@ -52,6 +52,19 @@ void QtPageView::setWidthTwips(float twips)
     m_view->resize(Twips::toPixels(twips, m_view->logicalDpiX()), m_view->height());
 }
 
+PageView::Place QtPageView::place() const
+{
+    return {m_view->cursorPosition(), m_view->topLine()};
+}
+
+void QtPageView::restorePlace(qsizetype caret, qsizetype topLine)
+{
+    // The caret first: bringing it into view scrolls, and the top line then says
+    // where the view really was.
+    m_view->setSelection(caret, caret);
+    m_view->setTopLine(topLine);
+}
+
 void QtPageView::pressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF position)
 {
     int number = 0;

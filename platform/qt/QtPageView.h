@@ -27,6 +27,8 @@ public:
     QString saveFile(const QString &path, int format) override;
     void setHeightTwips(float twips) override;
     void setWidthTwips(float twips) override;
+    Place place() const override;
+    void restorePlace(qsizetype caret, qsizetype topLine) override;
 
 signals:
     // Button: a MouseButton; shift: ShiftState bits; x, y in twips from the view's
