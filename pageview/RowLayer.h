@@ -15,6 +15,7 @@ class MarkupColouring;
 class QPainter;
 class QScrollBar;
 class QTextLayout;
+class StylesheetColouring;
 
 // The rows on screen: which rows of the document are in view, how each is laid out
 // (only the ones on screen, kept in a small cache), where a character is drawn and
@@ -52,6 +53,8 @@ public:
 
     RowLayer(const QString &document, LineIndex &lines, DisplayRows &rows, MarkupColouring &colouring);
     ~RowLayer();
+    // Colours a stylesheet while it is active; the markup's colouring stays for the rest.
+    void setStylesheetColouring(StylesheetColouring *colouring) { m_stylesheet = colouring; }
 
     // Called when finding a row took the line index further.
     std::function<void()> linesAdded;
@@ -117,6 +120,7 @@ private:
     LineIndex &m_lines;
     DisplayRows &m_rows;
     MarkupColouring &m_colouring;
+    StylesheetColouring *m_stylesheet = nullptr;
     QFont m_font;
     QPalette m_palette;
     int m_lineHeight = 1;

@@ -5,6 +5,7 @@
 #include "LineNumberGutter.h"
 #include "MarkupColouring.h"
 #include "SourceViewAccessible.h"
+#include "StylesheetColouring.h"
 #include "ViewFields.h"
 
 #include <QApplication>
@@ -32,6 +33,7 @@ constexpr std::array zoomSteps = {50, 67, 80, 90, 100, 110, 125, 150, 175, 200, 
 SourceView::SourceView(QWidget *parent)
     : QAbstractScrollArea(parent)
     , m_colouring(std::make_unique<MarkupColouring>())
+    , m_stylesheet(std::make_unique<StylesheetColouring>())
     , m_layer(m_document, m_lines, m_rows, *m_colouring)
     , m_gutter(new LineNumberGutter(this, m_layer, m_lines))
     , m_fields(new ViewFields(this))
@@ -75,6 +77,12 @@ SourceView::SourceView(QWidget *parent)
     key(QKeySequence(Qt::CTRL | Qt::Key_Minus), &SourceView::zoomOut);
     key(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { setZoom(100); });
 
+    m_layer.setStylesheetColouring(m_stylesheet.get());
+    connect(m_stylesheet.get(), &StylesheetColouring::advanced, this, [this] {
+        m_layer.forgetUncolouredLayouts();
+        viewport()->update();
+    });
+
     SourceViewAccessible::install();
     showDocument(QString());
 }
@@ -104,6 +112,7 @@ void SourceView::showDocument(const QString &text)
     m_lines.extend(indexSlice / 16);
     takeInLines();
     m_colouring->reset(m_document, markupSyntaxFor(m_mimeType, m_document));
+    m_stylesheet->reset(m_document, m_mimeType == "text/css");
     m_fields->find()->setDocument(m_document);
     if (!m_lines.complete() || !m_rows.allMeasured())
         m_background.start();

@@ -14,6 +14,7 @@
 
 class LineNumberGutter;
 class MarkupColouring;
+class StylesheetColouring;
 
 // The page view: a read-only source view that stays quick on huge pages. It keeps the
 // document as the exact string it was given, and shows it row by row, laying out only
@@ -139,6 +140,7 @@ private:
     DisplayRows m_rows;
     QTimer m_background;
     std::unique_ptr<MarkupColouring> m_colouring;
+    std::unique_ptr<StylesheetColouring> m_stylesheet;
     RowLayer m_layer;
 
     qsizetype m_anchor = 0;
