@@ -172,6 +172,14 @@ void Form1::connectEvents()
         else if (button == Qt::ForwardButton)
             step(History::Step::Forward);
     });
+    // A link followed: its address goes into the box and is fetched as the button
+    // fetches it; while a transfer runs, the box keeps what it had.
+    connect(m_rchtxtHTML, &SourceView::linkActivated, this, [this, step](const QString &address) {
+        if (m_inet1->busy())
+            return;
+        m_txtURL->setText(address);
+        step(History::Step::New);
+    });
     connect(m_pageView, &QtPageView::mouseDown, this, [this](int button, int shift, float x, float y) {
         rchtxtHTML_MouseDown(button, shift, x, y, *m_popup);
     });

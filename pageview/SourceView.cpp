@@ -3,6 +3,7 @@
 #include "CaretInput.h"
 #include "FindController.h"
 #include "LineNumberGutter.h"
+#include "LinkResolver.h"
 #include "MarkupColouring.h"
 #include "SourceViewAccessible.h"
 #include "StylesheetColouring.h"
@@ -14,6 +15,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QToolTip>
 
 #include <algorithm>
 #include <array>
@@ -78,6 +80,8 @@ SourceView::SourceView(QWidget *parent)
     key(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { setZoom(100); });
 
     m_layer.setStylesheetColouring(m_stylesheet.get());
+    // The pointer tells a link by a hand.
+    viewport()->setMouseTracking(true);
     connect(m_stylesheet.get(), &StylesheetColouring::advanced, this, [this] {
         m_layer.forgetUncolouredLayouts();
         viewport()->update();
@@ -396,6 +400,9 @@ void SourceView::copySelection(QClipboard::Mode mode)
 
 void SourceView::mousePressEvent(QMouseEvent *event)
 {
+    m_linkPress.reset();
+    if (event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier)
+        m_linkPress = event->position().toPoint();
     const CaretInput::Press press = CaretInput::fromMouse(*event);
     if (press == CaretInput::Press::SelectWord) {
         const auto [from, to] = CaretInput::wordAt(m_document, offsetAt(event->position().toPoint()));
@@ -415,6 +422,12 @@ void SourceView::mousePressEvent(QMouseEvent *event)
 
 void SourceView::mouseMoveEvent(QMouseEvent *event)
 {
+    if (m_linkPress && *m_linkPress != event->position().toPoint())
+        m_linkPress.reset();
+    if (event->buttons() == Qt::NoButton) {
+        const auto link = linkAtPoint(event->position().toPoint());
+        viewport()->setCursor(link && link->second ? Qt::PointingHandCursor : Qt::IBeamCursor);
+    }
     if (!m_selecting || !(event->buttons() & Qt::LeftButton))
         return;
     moveCursor(offsetAt(event->position().toPoint()), true);
@@ -422,6 +435,15 @@ void SourceView::mouseMoveEvent(QMouseEvent *event)
 
 void SourceView::mouseReleaseEvent(QMouseEvent *event)
 {
+    // A click, not a drag, that began and ended on the same spot of a link follows it.
+    if (event->button() == Qt::LeftButton && m_linkPress && *m_linkPress == event->position().toPoint()) {
+        m_linkPress.reset();
+        if (const auto link = linkAtPoint(event->position().toPoint()); link && link->second) {
+            m_selecting = false;
+            emit linkActivated(link->first);
+            return;
+        }
+    }
     if (event->button() == Qt::LeftButton && m_selecting) {
         m_selecting = false;
         copySelection(QClipboard::Selection);
@@ -515,4 +537,41 @@ void SourceView::setTopLine(qsizetype line)
     takeInLines();
     const qsizetype last = std::max<qsizetype>(m_lines.lineCount() - 1, 0);
     scrollToRow(m_rows.firstRowOf(std::clamp<qsizetype>(line, 0, last)));
+}
+
+// ---- Links in a stylesheet
+
+std::optional<std::pair<QString, bool>> SourceView::linkAtPoint(QPoint viewportPos)
+{
+    if (!m_stylesheet->isActive() || rowCount() == 0)
+        return std::nullopt;
+    const qsizetype offset = offsetAt(viewportPos);
+    // offsetAt gives the nearest boundary; the character under the pointer is the one
+    // whose box holds it.
+    const QRectF box = characterRect(offset);
+    const qsizetype under = viewportPos.x() < box.left() && offset > 0 ? offset - 1 : offset;
+    const auto link = m_stylesheet->linkAt(under);
+    if (!link)
+        return std::nullopt;
+    const LinkResolver::Resolution resolved = LinkResolver(m_documentAddress).resolve(link->written);
+    if (resolved.isLink())
+        return std::pair(resolved.address, true);
+    return std::pair(resolved.reason, false);
+}
+
+bool SourceView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        // The address as plain text, whatever it holds: it comes from the network.
+        if (const auto link = linkAtPoint(help->pos())) {
+            const QString text = escapedForDisplay(link->first).toHtmlEscaped();
+            QToolTip::showText(help->globalPos(), QStringLiteral("<p style=\"white-space:pre\">%1</p>").arg(text), viewport());
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class LineNumberGutter;
 class MarkupColouring;
@@ -56,6 +57,9 @@ public:
     qsizetype topLine();
     void setTopLine(qsizetype line);
 
+    // Where the document came from, after redirects: its links resolve against it.
+    void setDocumentAddress(const QString &address) { m_documentAddress = address; }
+
     // The document as it is shown, row by row; a huge one is indexed in slices.
     qsizetype rowCount() const { return m_rows.rowCount(); }
     QString rowText(qsizetype row) { return m_layer.rowText(row); }
@@ -100,6 +104,8 @@ public:
     void offerSelection() { copySelection(QClipboard::Selection); }
 
 signals:
+    // A click on a link, pressed and released without moving: its absolute address.
+    void linkActivated(const QString &address);
     // A mouse button went down on the text; position is in the view's own pixels.
     void pressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF position);
 
@@ -115,8 +121,12 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
+    // The absolute address of the link at a point of the viewport, or the reason it
+    // is none; nothing where there is no link.
+    std::optional<std::pair<QString, bool>> linkAtPoint(QPoint viewportPos);
     void showDocument(const QString &text);
     void backgroundSlice();
     void takeInLines();
@@ -148,6 +158,8 @@ private:
     qreal m_preferredX = -1;
     bool m_selecting = false;
     bool m_syncingScrollBar = false;
+    QString m_documentAddress;
+    std::optional<QPoint> m_linkPress;
 
     bool m_wrapping = false;
     int m_zoom = 100;

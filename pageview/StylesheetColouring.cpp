@@ -147,7 +147,7 @@ QList<StylesheetSpan> StylesheetColouring::spans(qsizetype from, qsizetype to)
         if (role == StylesheetRole::Text)
             continue;
         const qsizetype start = std::max(token.start, from);
-        result.append({start - from, std::min(token.end(), to) - start, role});
+        result.append({start - from, std::min(token.end(), to) - start, role, bool(token.flags & Css::Link)});
     }
     if (m_recent.size() >= recentLimit)
         m_recent.clear();
@@ -165,7 +165,25 @@ QList<QTextLayout::FormatRange> StylesheetColouring::formats(qsizetype from, qsi
             continue;
         QTextCharFormat format;
         format.setForeground(colours.colour(span.role));
+        format.setFontUnderline(span.link);
         formats.append({int(span.start), int(std::min(span.length, length - span.start)), format});
     }
     return formats;
+}
+
+std::optional<StylesheetColouring::Link> StylesheetColouring::linkAt(qsizetype offset)
+{
+    if (!isReadyAt(offset) || offset >= m_document.size())
+        return std::nullopt;
+    const Checkpoint from = checkpointBefore(offset);
+    Css::TokenStream stream(QStringView(m_document), from.position, from.state);
+    Css::Token token;
+    while (stream.position() <= offset && stream.next(token)) {
+        if (token.end() <= offset)
+            continue;
+        if (!(token.flags & Css::Link))
+            return std::nullopt;
+        return Link{token.start, token.end(), token.value};
+    }
+    return std::nullopt;
 }

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <map>
+#include <optional>
 #include <vector>
 
 // What a stretch of a stylesheet is, for its colour.
@@ -34,6 +35,7 @@ struct StylesheetSpan
     qsizetype start;
     qsizetype length;
     StylesheetRole role;
+    bool link = false; // an address to follow: underlined
 
     bool operator==(const StylesheetSpan &) const = default;
 };
@@ -74,6 +76,15 @@ public:
     QList<StylesheetSpan> spans(qsizetype from, qsizetype to);
     // The same as formats for a row of length characters shown from from.
     QList<QTextLayout::FormatRange> formats(qsizetype from, qsizetype to, qsizetype length, const QPalette &palette);
+
+    // The link at offset: where it stands and its address as written (escapes read).
+    struct Link
+    {
+        qsizetype start = 0;
+        qsizetype end = 0;
+        QString written;
+    };
+    std::optional<Link> linkAt(qsizetype offset);
 
 signals:
     // More of the document can be coloured.

@@ -18,6 +18,8 @@ public:
     // The MIME type ("text/html") of the text set next with setTextRTF, which the view
     // may show accordingly (markup in colour); empty when unknown.
     virtual void setContentType(const QByteArray &mimeType) = 0;
+    // Where the text set next came from, after redirects; its links resolve against it.
+    virtual void setDocumentAddress(const QString &address) = 0;
 
     // Writes the plain text to path, replacing a file that is there. Returns an
     // empty string on success, otherwise the reason it failed.

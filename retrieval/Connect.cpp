@@ -49,9 +49,10 @@ Command connectStep(History::Step step, StatusBar &sbrStatus, TextBox &txtURL, T
     }
 
     const PageView::Place leaving = rchtxtHTML.place();
-    rchtxtHTML.setContentType(fetched.document.mimeType);
-    rchtxtHTML.setTextRTF(fetched.document.text);
     const QString fetchedAddress = fetched.document.facts.address.isEmpty() ? address : fetched.document.facts.address;
+    rchtxtHTML.setContentType(fetched.document.mimeType);
+    rchtxtHTML.setDocumentAddress(fetchedAddress);
+    rchtxtHTML.setTextRTF(fetched.document.text);
     if (const auto back = history.commit(fetchedAddress, {leaving.caret, leaving.topLine}))
         rchtxtHTML.restorePlace(back->caret, back->topLine);
     sbrStatus.setDetails(documentDetails(fetched.document));

@@ -36,6 +36,11 @@ void QtPageView::setContentType(const QByteArray &mimeType)
     m_mimeType = mimeType;
 }
 
+void QtPageView::setDocumentAddress(const QString &address)
+{
+    m_view->setDocumentAddress(address);
+}
+
 QString QtPageView::saveFile(const QString &path, int format)
 {
     Q_UNUSED(format); // Plain text is the only format this view saves.

@@ -24,6 +24,7 @@ public:
     void setText(const QString &text) override;
     QString text() const override;
     void setContentType(const QByteArray &mimeType) override;
+    void setDocumentAddress(const QString &address) override;
     QString saveFile(const QString &path, int format) override;
     void setHeightTwips(float twips) override;
     void setWidthTwips(float twips) override;

@@ -81,6 +81,8 @@ private slots:
     void historyKeysAndButtons_data();
     void historyKeysAndButtons();
     void backToAChangedPageClampsThePlace();
+    void clickOnAStylesheetLink_data();
+    void clickOnAStylesheetLink();
     void connectShowsThePage();
     void fetchingTwiceReplaces();
     void statusFollowsTheStages();
@@ -312,6 +314,66 @@ void TestForm1::backToAChangedPageClampsThePlace()
     const qsizetype top = w.form->pageView()->place().topLine;
     QVERIFY2(top > 200 && top < 300, qPrintable(QString::number(top)));
     QCOMPARE(w.form->rchtxtHTML()->cursorPosition(), text.size());
+}
+
+void TestForm1::clickOnAStylesheetLink_data()
+{
+    QTest::addColumn<QString>("pressOn"); // the first character of this, pressed
+    QTest::addColumn<int>("dragBy"); // pixels to the right before the release
+    QTest::addColumn<QByteArray>("fetched"); // empty for nothing
+    QTest::newRow("a click on an @import address follows it") << "other" << 0 << QByteArray("/css/other.css");
+    QTest::newRow("a click on url() resolves against the stylesheet") << "../img" << 0 << QByteArray("/img/x.png");
+    QTest::newRow("a drag that starts in a link selects") << "other" << 30 << QByteArray();
+    QTest::newRow("a click beside a link follows nothing") << "color" << 0 << QByteArray();
+    QTest::newRow("a data: address is no link") << "data:" << 0 << QByteArray();
+}
+
+void TestForm1::clickOnAStylesheetLink()
+{
+    QFETCH(QString, pressOn);
+    QFETCH(int, dragBy);
+    QFETCH(QByteArray, fetched);
+    TestHttpServer server;
+    const QByteArray sheet = "@import \"other.css\";\na { color: red;\n  background: url(../img/x.png) }\n"
+                             "b { background: url(data:image/png,AAAA) }\n";
+    server.route("/css/style.css", TestHttpServer::ok(sheet, "text/css"));
+    server.route("/css/other.css", TestHttpServer::ok("b { color: blue }\n", "text/css"));
+    server.route("/img/x.png", TestHttpServer::ok("not a picture", "text/plain"));
+    Window w;
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+    QVERIFY(w.connectTo(server.base() + QStringLiteral("/css/style.css")));
+    SourceView *view = w.form->rchtxtHTML();
+    QTRY_VERIFY(view->coloursReadyOnScreen());
+    const qsizetype offset = view->text().indexOf(pressOn);
+    const QPoint at = view->characterRect(offset + 1).center().toPoint();
+    w.statusTexts.clear();
+
+    QWidget *viewport = view->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+    if (dragBy)
+        QTest::mouseMove(viewport, at + QPoint(dragBy, 0));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at + QPoint(dragBy, 0));
+    const qsizetype clickedAt = view->cursorPosition();
+
+    if (fetched.isEmpty()) {
+        QCOMPARE(server.requests.size(), 1);
+        QVERIFY(w.statusTexts.isEmpty());
+        QVERIFY(view->text().startsWith(QLatin1String("@import")));
+        if (dragBy)
+            QVERIFY(!view->selectedText().isEmpty());
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(w.statusTexts.value(w.statusTexts.size() - 1), QStringLiteral("complete!"), 30000);
+    QCOMPARE(server.requests.last().target, fetched);
+    QVERIFY(w.form->txtURL()->text().endsWith(QString::fromLatin1(fetched)));
+    // And back, with the caret where the click left it.
+    const qsizetype caret = clickedAt;
+    w.statusTexts.clear();
+    QTest::keyClick(w.form.get(), Qt::Key_Left, Qt::AltModifier);
+    QTRY_COMPARE_WITH_TIMEOUT(w.statusTexts.value(w.statusTexts.size() - 1), QStringLiteral("complete!"), 30000);
+    QCOMPARE(view->text(), QString::fromLatin1(sheet));
+    QCOMPARE(view->cursorPosition(), caret);
 }
 
 void TestForm1::connectShowsThePage()

@@ -35,6 +35,8 @@ private slots:
     void rolesInAStylesheet();
     void rowsFarIntoAHugeStylesheet_data();
     void rowsFarIntoAHugeStylesheet();
+    void linksInAStylesheet_data();
+    void linksInAStylesheet();
     void onlyAStylesheetIsColoured();
     void coloursReadOnLightAndDark();
     void viewColoursAStylesheetByItsType();
@@ -143,6 +145,52 @@ void TestStylesheetColouring::rowsFarIntoAHugeStylesheet()
     fresh.reset(document, true);
     QVERIFY(waitUntilColoured(fresh, document.size()));
     QCOMPARE(next, rolesOf(fresh, at + rowLength, at + 2 * rowLength));
+}
+
+void TestStylesheetColouring::linksInAStylesheet_data()
+{
+    QTest::addColumn<QString>("at"); // the link under the first character of this
+    QTest::addColumn<QString>("written"); // empty for none
+    QTest::addColumn<QString>("whole"); // what is underlined
+    QTest::newRow("url() without quotes") << "img/bg" << "img/bg.png" << "url(img/bg.png)";
+    QTest::newRow("its last character") << ")\n" << "img/bg.png" << "url(img/bg.png)";
+    QTest::newRow("the quoted address of url()") << "hand" << "hand.cur" << "'hand.cur'";
+    QTest::newRow("escapes read") << "e\\" << "esc.png" << "url(e\\sc.png)";
+    QTest::newRow("url() after another declaration") << "./img" << "../img/x.png" << "url(../img/x.png)";
+    QTest::newRow("the string of @import") << "base" << "base.css" << "\"base.css\"";
+    QTest::newRow("url( before a quote is no link itself") << "url('hand" << QString() << QString();
+    QTest::newRow("a string that is no address") << "Fira" << QString() << QString();
+    QTest::newRow("a property name") << "cursor" << QString() << QString();
+}
+
+void TestStylesheetColouring::linksInAStylesheet()
+{
+    QFETCH(QString, at);
+    QFETCH(QString, written);
+    QFETCH(QString, whole);
+    const QString sheet = QStringLiteral("@import \"base.css\";\n"
+                                         "div { background: url(img/bg.png)\n; font-family: \"Fira Sans\"; }\n"
+                                         "p { cursor: url('hand.cur'), auto; list-style: url(e\\sc.png) }\n"
+                                         "a { color: red; background: url(../img/x.png) }\n");
+    StylesheetColouring colouring;
+    colouring.reset(sheet, true);
+    QVERIFY(waitUntilColoured(colouring, sheet.size()));
+    const qsizetype offset = sheet.indexOf(at);
+    QVERIFY(offset >= 0);
+
+    const auto link = colouring.linkAt(offset);
+    QCOMPARE(link.has_value(), !written.isEmpty());
+    if (!link)
+        return;
+    QCOMPARE(link->written, written);
+    QCOMPARE(sheet.mid(link->start, link->end - link->start), whole);
+    // Underlined, and nothing around it.
+    QString underlined;
+    for (const StylesheetSpan &span : colouring.spans(0, sheet.size())) {
+        if (span.link && span.start <= offset && offset < span.start + span.length)
+            underlined = sheet.mid(span.start, span.length);
+    }
+    QCOMPARE(underlined, whole);
 }
 
 void TestStylesheetColouring::onlyAStylesheetIsColoured()

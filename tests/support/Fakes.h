@@ -65,6 +65,7 @@ public:
     void setText(const QString &text) override { document = text; calls.append(QStringLiteral("Text")); }
     QString text() const override { return document; }
     void setContentType(const QByteArray &type) override { contentType = type; }
+    void setDocumentAddress(const QString &address) override { documentAddress = address; }
     QString saveFile(const QString &path, int) override { savedTo.append(path); return saveError; }
     void setHeightTwips(float twips) override { sizes->append(QStringLiteral("view height %1").arg(twips)); }
     void setWidthTwips(float twips) override { sizes->append(QStringLiteral("view width %1").arg(twips)); }
@@ -79,6 +80,7 @@ public:
 
     QString document;
     Place here;
+    QString documentAddress;
     QByteArray contentType;
     QStringList calls;
     QStringList ownSizes;
