@@ -7,6 +7,7 @@
 #include "DocumentDetails.h"
 #include "ErrorReport.h"
 #include "FormLoad.h"
+#include "History.h"
 #include "ImageList.h"
 #include "ProgressTexts.h"
 #include "QtClipboard.h"
@@ -61,6 +62,7 @@ Form1::Form1(Services services)
     , m_program(services.program ? services.program : m_ownProgram.get())
     , m_clipboard(services.clipboard ? services.clipboard : m_ownClipboard.get())
     , m_commonDialog1(services.saveDialog ? services.saveDialog : m_ownSaveDialog.get())
+    , m_history(std::make_unique<History>())
 {
     setObjectName(QStringLiteral("Form1"));
     static const bool accessible = [] {
@@ -136,7 +138,7 @@ void Form1::createControls()
 void Form1::connectEvents()
 {
     connect(m_toolbar1, &QtToolbar::buttonClick, this, [this](const ToolbarButton &button) {
-        Toolbar1_ButtonClick(button, *m_sbrStatus, *m_txtURL, *m_inet1, *m_pageView)
+        Toolbar1_ButtonClick(button, *m_sbrStatus, *m_txtURL, *m_inet1, *m_pageView, *m_history)
             .onFailure([this](const RuntimeError &error) { report(error); });
     });
     connect(m_inet1, &Transfer::stateChanged, this, [this](int state) { Inet1_StateChanged(state, *m_sbrStatus); });
@@ -151,6 +153,34 @@ void Form1::connectEvents()
     // first while its find or go-to field is open.
     auto *stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(stop, &QShortcut::activated, m_inet1, &Transfer::stop);
+    // Back, Forward and Reload: the browsers' keys, anywhere in the window.
+    const auto step = [this](History::Step to) {
+        connectStep(to, *m_sbrStatus, *m_txtURL, *m_inet1, *m_pageView, *m_history)
+            .onFailure([this](const RuntimeError &error) { report(error); });
+    };
+    const auto stepKey = [this, step](const QKeySequence &sequence, History::Step to) {
+        auto *shortcut = new QShortcut(sequence, this);
+        connect(shortcut, &QShortcut::activated, this, [step, to] { step(to); });
+    };
+    stepKey(QKeySequence(Qt::ALT | Qt::Key_Left), History::Step::Back);
+    stepKey(QKeySequence(Qt::ALT | Qt::Key_Right), History::Step::Forward);
+    stepKey(QKeySequence(Qt::Key_F5), History::Step::Reload);
+    stepKey(QKeySequence(Qt::CTRL | Qt::Key_R), History::Step::Reload);
+    // The mouse's back and forward buttons, over the view.
+    connect(m_rchtxtHTML, &SourceView::pressed, this, [step](Qt::MouseButton button) {
+        if (button == Qt::BackButton)
+            step(History::Step::Back);
+        else if (button == Qt::ForwardButton)
+            step(History::Step::Forward);
+    });
+    // A link followed: its address goes into the box and is fetched as the button
+    // fetches it; while a transfer runs, the box keeps what it had.
+    connect(m_rchtxtHTML, &SourceView::linkActivated, this, [this, step](const QString &address) {
+        if (m_inet1->busy())
+            return;
+        m_txtURL->setText(address);
+        step(History::Step::New);
+    });
     connect(m_pageView, &QtPageView::mouseDown, this, [this](int button, int shift, float x, float y) {
         rchtxtHTML_MouseDown(button, shift, x, y, *m_popup);
     });

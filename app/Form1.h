@@ -9,6 +9,7 @@
 
 class Clipboard;
 class CurlTransfer;
+class History;
 class ImageList;
 class MessageBox;
 class Program;
@@ -52,6 +53,7 @@ public:
     QToolButton *connectButton() const { return m_connectButton; }
     QtPopupMenu *Popup() const { return m_popup; }
     CurlTransfer *Inet1() const { return m_inet1; }
+    const History &history() const { return *m_history; }
 
     // The window's size in twips, frame and title bar included.
     float outerWidthTwips() const;
@@ -81,6 +83,8 @@ private:
     Program *m_program;
     Clipboard *m_clipboard;
     SaveDialog *m_commonDialog1;
+    // The session's documents, for Back, Forward and Reload; never stored.
+    std::unique_ptr<History> m_history;
 
     CurlTransfer *m_inet1 = nullptr;
     SourceView *m_rchtxtHTML = nullptr;

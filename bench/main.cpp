@@ -309,7 +309,7 @@ double curlMs(const QString &url, bool compressed)
     return clock.nsecsElapsed() / 1e6;
 }
 
-enum class Shape { Lines, SingleLine, EmptyLines, BrotliEmptyLines };
+enum class Shape { Lines, SingleLine, EmptyLines, BrotliEmptyLines, MinifiedStylesheet };
 
 void writeDocument(const QString &path, qint64 size, Shape shape)
 {
@@ -326,6 +326,25 @@ void writeDocument(const QString &path, qint64 size, Shape shape)
             QProcess::execute(QStringLiteral("brotli"), {QStringLiteral("-f"), QStringLiteral("-q"), QStringLiteral("9"),
                                                          QStringLiteral("-o"), path, target});
             QFile::remove(target);
+        }
+        return;
+    }
+    if (shape == Shape::MinifiedStylesheet) {
+        // One line of rules, as a minifier leaves a stylesheet.
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        QByteArray chunk;
+        qint64 written = 0;
+        for (qint64 i = 0; written < size; ++i) {
+            chunk += ".item-" + QByteArray::number(i) + ">a:hover,#r" + QByteArray::number(i)
+                    + "{color:#3a7bd5;margin:0 auto 1.5em;background:url(/img/" + QByteArray::number(i)
+                    + ".png) no-repeat;font-family:\"Fira Sans\",sans-serif}/*c*/@media (max-width:600px){.x{width:calc(100% - 2rem)}}";
+            if (chunk.size() >= (1 << 20) || written + chunk.size() >= size) {
+                const qint64 take = std::min<qint64>(chunk.size(), size - written);
+                file.write(chunk.constData(), take);
+                written += take;
+                chunk.clear();
+            }
         }
         return;
     }
@@ -365,6 +384,7 @@ int parentMain(int argc, char **argv)
         {QStringLiteral("100 MB, empty lines"), QStringLiteral("100mb-empty.html"), 100'000'000, Shape::EmptyLines, {}},
         {QStringLiteral("255 MiB of line breaks, brotli"), QStringLiteral("255mib-breaks.br"), 255 * 1024 * 1024, Shape::BrotliEmptyLines, {}},
         {QStringLiteral("5 MB, one single line"), QStringLiteral("5mb-line.html"), 5'000'000, Shape::SingleLine, {}},
+        {QStringLiteral("20 MB stylesheet, minified"), QStringLiteral("20mb.css"), 20'000'000, Shape::MinifiedStylesheet, {}},
         {QStringLiteral("20 MB, Shift_JIS"), QStringLiteral("20mb-sjis.html"), 20'000'000, Shape::Lines, QStringLiteral("shift_jis")},
         {QStringLiteral("20 MB, gb18030"), QStringLiteral("20mb-gb18030.html"), 20'000'000, Shape::Lines, QStringLiteral("gb18030")},
     };
@@ -443,6 +463,7 @@ int parentMain(int argc, char **argv)
     struct Action { QString name; QString file; QString action; };
     const QList<Action> actions = {
         {QStringLiteral("100 MB: Ctrl+End, coloured"), QStringLiteral("100mb.html"), QStringLiteral("end")},
+        {QStringLiteral("20 MB stylesheet: Ctrl+End, coloured"), QStringLiteral("20mb.css"), QStringLiteral("end")},
         {QStringLiteral("100 MB: count the matches of \"div\""), QStringLiteral("100mb.html"), QStringLiteral("count")},
         {QStringLiteral("100 MB: Alt+Z, wrap"), QStringLiteral("100mb.html"), QStringLiteral("wrap")},
         {QStringLiteral("5 MB single line: Alt+Z, wrap"), QStringLiteral("5mb-line.html"), QStringLiteral("wrap")},

@@ -4,6 +4,7 @@
 #include "LineWrapping.h"
 #include "MarkupColouring.h"
 #include "MarkupColours.h"
+#include "StylesheetColouring.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -193,6 +194,8 @@ qsizetype RowLayer::lineNumberOfRow(qsizetype row)
 
 bool RowLayer::coloursReady(int rowsOnScreen)
 {
+    if (m_stylesheet && m_stylesheet->isActive() && rowCount() > 0)
+        return m_stylesheet->isReadyAt(rowAt(std::min(rowCount() - 1, firstVisibleRow() + rowsOnScreen)).start);
     if (!m_colouring.isActive() || rowCount() == 0)
         return true;
     const qsizetype last = std::min(rowCount() - 1, firstVisibleRow() + rowsOnScreen);
@@ -211,7 +214,9 @@ QRectF RowLayer::characterRect(qsizetype offset, qreal left)
 
 QTextLayout *RowLayer::layoutFor(const Row &row)
 {
-    const bool colourReady = !m_colouring.isActive() || m_colouring.isReadyAt(row.start);
+    const bool stylesheet = m_stylesheet && m_stylesheet->isActive();
+    const bool colourReady = stylesheet ? m_stylesheet->isReadyAt(row.start)
+                                        : !m_colouring.isActive() || m_colouring.isReadyAt(row.start);
     if (auto found = m_layouts.find(row.start); found != m_layouts.end())
         return found->layout.get();
     if (m_layouts.size() > layoutCacheLimit)
@@ -252,6 +257,8 @@ QTextLayout *RowLayer::layoutFor(const Row &row)
         }
         layout->setFormats(formats);
     }
+    if (stylesheet && colourReady)
+        layout->setFormats(m_stylesheet->formats(row.start, row.next, shown.size(), m_palette));
     layout->beginLayout();
     QTextLine line = layout->createLine();
     if (line.isValid())

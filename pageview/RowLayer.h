@@ -18,6 +18,7 @@ class MarkupColouring;
 class QPainter;
 class QScrollBar;
 class QTextLayout;
+class StylesheetColouring;
 
 // The rows on screen: which rows of the document are in view, how each is laid out
 // (only the ones on screen, kept in a small cache), where a character is drawn and
@@ -57,6 +58,8 @@ public:
 
     RowLayer(const QString &document, LineIndex &lines, DisplayRows &rows, MarkupColouring &colouring);
     ~RowLayer() override;
+    // Colours a stylesheet while it is active; the markup's colouring stays for the rest.
+    void setStylesheetColouring(StylesheetColouring *colouring) { m_stylesheet = colouring; }
 
     // Called when finding a row took the line index further.
     std::function<void()> linesAdded;
@@ -130,6 +133,7 @@ private:
     LineIndex &m_lines;
     DisplayRows &m_rows;
     MarkupColouring &m_colouring;
+    StylesheetColouring *m_stylesheet = nullptr;
     QFont m_font;
     QPalette m_palette;
     int m_lineHeight = 1;

@@ -2,8 +2,10 @@
 
 #include "FindController.h"
 #include "LineNumberGutter.h"
+#include "LinkResolver.h"
 #include "MarkupColouring.h"
 #include "SourceViewAccessible.h"
+#include "StylesheetColouring.h"
 #include "ViewFields.h"
 
 #include <QApplication>
@@ -33,6 +35,7 @@ constexpr std::array zoomSteps = {50, 67, 80, 90, 100, 110, 125, 150, 175, 200, 
 SourceView::SourceView(QWidget *parent)
     : QAbstractScrollArea(parent)
     , m_colouring(std::make_unique<MarkupColouring>())
+    , m_stylesheet(std::make_unique<StylesheetColouring>())
     , m_layer(m_document, m_lines, m_rows, *m_colouring)
     , m_gutter(new LineNumberGutter(this, m_layer, m_lines))
     , m_fields(new ViewFields(this))
@@ -86,6 +89,14 @@ SourceView::SourceView(QWidget *parent)
     key(QKeySequence(Qt::ALT | Qt::Key_E), [this] { setErrorMarksShown(!errorMarksShown()); });
     connect(m_colouring.get(), &MarkupColouring::errorsCounted, this, &SourceView::parseErrorsCounted);
 
+    m_layer.setStylesheetColouring(m_stylesheet.get());
+    // The pointer tells a link by a hand.
+    viewport()->setMouseTracking(true);
+    connect(m_stylesheet.get(), &StylesheetColouring::advanced, this, [this] {
+        m_layer.forgetUncolouredLayouts();
+        viewport()->update();
+    });
+
     SourceViewAccessible::install();
     showDocument(QString());
 }
@@ -116,6 +127,7 @@ void SourceView::showDocument(const QString &text)
     m_lines.extend(indexSlice / 16);
     takeInLines();
     m_colouring->reset(m_document, markupSyntaxFor(m_mimeType, m_document));
+    m_stylesheet->reset(m_document, m_mimeType == "text/css");
     m_fields->find()->setDocument(m_document);
     if (!m_lines.complete() || !m_rows.allMeasured())
         m_background.start();
@@ -430,6 +442,9 @@ void SourceView::leftPress(QMouseEvent *event, int clicks)
 
 void SourceView::mousePressEvent(QMouseEvent *event)
 {
+    m_linkPress.reset();
+    if (event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier)
+        m_linkPress = event->position().toPoint();
     if (event->button() == Qt::LeftButton)
         leftPress(event, 1);
     event->accept();
@@ -448,6 +463,12 @@ void SourceView::mouseDoubleClickEvent(QMouseEvent *event)
 
 void SourceView::mouseMoveEvent(QMouseEvent *event)
 {
+    if (m_linkPress && *m_linkPress != event->position().toPoint())
+        m_linkPress.reset();
+    if (event->buttons() == Qt::NoButton) {
+        const auto link = linkAtPoint(event->position().toPoint());
+        viewport()->setCursor(link && link->second ? Qt::PointingHandCursor : Qt::IBeamCursor);
+    }
     if (!m_selecting || !(event->buttons() & Qt::LeftButton))
         return;
     m_dragPoint = event->position();
@@ -496,6 +517,16 @@ void SourceView::autoScroll()
 
 void SourceView::mouseReleaseEvent(QMouseEvent *event)
 {
+    // A click, not a drag, that began and ended on the same spot of a link follows it.
+    if (event->button() == Qt::LeftButton && m_linkPress && *m_linkPress == event->position().toPoint()) {
+        m_linkPress.reset();
+        if (const auto link = linkAtPoint(event->position().toPoint()); link && link->second) {
+            m_selecting = false;
+            m_autoScroll->stop();
+            emit linkActivated(link->first);
+            return;
+        }
+    }
     if (event->button() == Qt::LeftButton && m_selecting) {
         m_selecting = false;
         m_autoScroll->stop();
@@ -601,13 +632,13 @@ void SourceView::setErrorMarksShown(bool shown)
 
 void SourceView::nextError()
 {
-    if (const auto mark = m_colouring->nextError(std::min(m_anchor, m_cursor)))
+    if (const auto mark = m_colouring->nextError(std::min(anchor(), cursorPosition())))
         showMatch(mark->start, mark->end);
 }
 
 void SourceView::previousError()
 {
-    if (const auto mark = m_colouring->previousError(std::min(m_anchor, m_cursor)))
+    if (const auto mark = m_colouring->previousError(std::min(anchor(), cursorPosition())))
         showMatch(mark->start, mark->end);
 }
 
@@ -649,4 +680,59 @@ bool SourceView::goToLine(qsizetype line)
     m_caret.setPosition({start, CaretNavigator::Affinity::Downstream});
     caretMoved();
     return true;
+}
+
+// ---- The place in the document, for going back to it
+
+qsizetype SourceView::topLine()
+{
+    return rowCount() > 0 ? m_lines.lineOf(m_layer.rowAt(firstVisibleRow()).start) : 0;
+}
+
+void SourceView::setTopLine(qsizetype line)
+{
+    // A line far into a huge page may not be counted yet: counting is quick next to
+    // the fetch that came before.
+    while (!m_lines.complete() && line >= m_lines.lineCount())
+        m_lines.extend(indexSlice);
+    takeInLines();
+    const qsizetype last = std::max<qsizetype>(m_lines.lineCount() - 1, 0);
+    scrollToRow(m_rows.firstRowOf(std::clamp<qsizetype>(line, 0, last)));
+}
+
+// ---- Links in a stylesheet
+
+std::optional<std::pair<QString, bool>> SourceView::linkAtPoint(QPoint viewportPos)
+{
+    if (!m_stylesheet->isActive() || rowCount() == 0)
+        return std::nullopt;
+    const qsizetype offset = offsetAt(viewportPos);
+    // offsetAt gives the nearest boundary; the character under the pointer is the one
+    // whose box holds it.
+    const QRectF box = characterRect(offset);
+    const qsizetype under = viewportPos.x() < box.left() && offset > 0 ? offset - 1 : offset;
+    const auto link = m_stylesheet->linkAt(under);
+    if (!link)
+        return std::nullopt;
+    const LinkResolver::Resolution resolved = LinkResolver(m_documentAddress).resolve(link->written);
+    if (resolved.isLink())
+        return std::pair(resolved.address, true);
+    return std::pair(resolved.reason, false);
+}
+
+bool SourceView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        // The address as plain text, whatever it holds: it comes from the network.
+        if (const auto link = linkAtPoint(help->pos())) {
+            const QString text = escapedForDisplay(link->first).toHtmlEscaped();
+            QToolTip::showText(help->globalPos(), QStringLiteral("<p style=\"white-space:pre\">%1</p>").arg(text), viewport());
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }

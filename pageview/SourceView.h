@@ -13,9 +13,11 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class LineNumberGutter;
 class MarkupColouring;
+class StylesheetColouring;
 
 // The page view: a read-only source view that stays quick on huge pages. It keeps the
 // document as the exact string it was given, and shows it row by row, laying out only
@@ -54,6 +56,14 @@ public:
     void scrollToRange(qsizetype from, qsizetype to);
     // Selects a match of the find field and brings it into view, clear of the edges.
     void showMatch(qsizetype from, qsizetype to);
+
+    // The line (counted from 0) of the row at the top of the view, and a scroll that
+    // puts a line's first row there, clamped to the lines there are.
+    qsizetype topLine();
+    void setTopLine(qsizetype line);
+
+    // Where the document came from, after redirects: its links resolve against it.
+    void setDocumentAddress(const QString &address) { m_documentAddress = address; }
 
     // The document as it is shown, row by row; a huge one is indexed in slices.
     qsizetype rowCount() const { return m_rows.rowCount(); }
@@ -110,6 +120,8 @@ public:
     void offerSelection() { copySelection(QClipboard::Selection); }
 
 signals:
+    // A click on a link, pressed and released without moving: its absolute address.
+    void linkActivated(const QString &address);
     // A mouse button went down on the text; position is in the view's own pixels.
     void pressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF position);
     // The page has been read through and its parse errors counted.
@@ -128,8 +140,12 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
+    // The absolute address of the link at a point of the viewport, or the reason it
+    // is none; nothing where there is no link.
+    std::optional<std::pair<QString, bool>> linkAtPoint(QPoint viewportPos);
     void showDocument(const QString &text);
     void backgroundSlice();
     void takeInLines();
@@ -160,6 +176,7 @@ private:
     DisplayRows m_rows;
     QTimer m_background;
     std::unique_ptr<MarkupColouring> m_colouring;
+    std::unique_ptr<StylesheetColouring> m_stylesheet;
     RowLayer m_layer;
 
     CaretNavigator m_caret;
@@ -167,6 +184,8 @@ private:
     bool m_selecting = false;
     QPointF m_dragPoint;
     bool m_syncingScrollBar = false;
+    QString m_documentAddress;
+    std::optional<QPoint> m_linkPress;
 
     bool m_wrapping = false;
     int m_zoom = 100;

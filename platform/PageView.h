@@ -18,6 +18,8 @@ public:
     // The MIME type ("text/html") of the text set next with setTextRTF, which the view
     // may show accordingly (markup in colour); empty when unknown.
     virtual void setContentType(const QByteArray &mimeType) = 0;
+    // Where the text set next came from, after redirects; its links resolve against it.
+    virtual void setDocumentAddress(const QString &address) = 0;
 
     // Writes the plain text to path, replacing a file that is there. Returns an
     // empty string on success, otherwise the reason it failed.
@@ -25,6 +27,17 @@ public:
 
     virtual void setHeightTwips(float twips) = 0;
     virtual void setWidthTwips(float twips) = 0;
+
+    // Where the reader is: the caret's offset in the text and the line (counted from
+    // 0) at the top of the view.
+    struct Place
+    {
+        qsizetype caret = 0;
+        qsizetype topLine = 0;
+    };
+    virtual Place place() const = 0;
+    // Puts the caret and the top line back, each clamped to the document as it is now.
+    virtual void restorePlace(qsizetype caret, qsizetype topLine) = 0;
 };
 
 // SaveFile's format argument for plain text.

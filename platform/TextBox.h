@@ -8,6 +8,7 @@ class TextBox
 public:
     virtual ~TextBox() = default;
     virtual QString text() const = 0;
+    virtual void setText(const QString &text) = 0;
     virtual void setHeightTwips(float twips) = 0;
     virtual void setWidthTwips(float twips) = 0;
 };

@@ -37,6 +37,11 @@ void QtPageView::setContentType(const QByteArray &mimeType)
     m_mimeType = mimeType;
 }
 
+void QtPageView::setDocumentAddress(const QString &address)
+{
+    m_view->setDocumentAddress(address);
+}
+
 QString QtPageView::saveFile(const QString &path, int format)
 {
     Q_UNUSED(format); // Plain text is the only format this view saves.
@@ -51,6 +56,19 @@ void QtPageView::setHeightTwips(float twips)
 void QtPageView::setWidthTwips(float twips)
 {
     m_view->resize(Twips::toPixels(twips, m_view->logicalDpiX()), m_view->height());
+}
+
+PageView::Place QtPageView::place() const
+{
+    return {m_view->cursorPosition(), m_view->topLine()};
+}
+
+void QtPageView::restorePlace(qsizetype caret, qsizetype topLine)
+{
+    // The caret first: bringing it into view scrolls, and the top line then says
+    // where the view really was.
+    m_view->setSelection(caret, caret);
+    m_view->setTopLine(topLine);
 }
 
 void QtPageView::pressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF position)

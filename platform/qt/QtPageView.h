@@ -24,9 +24,12 @@ public:
     void setText(const QString &text) override;
     QString text() const override;
     void setContentType(const QByteArray &mimeType) override;
+    void setDocumentAddress(const QString &address) override;
     QString saveFile(const QString &path, int format) override;
     void setHeightTwips(float twips) override;
     void setWidthTwips(float twips) override;
+    Place place() const override;
+    void restorePlace(qsizetype caret, qsizetype topLine) override;
 
 signals:
     // Button: a MouseButton; shift: ShiftState bits; x, y in twips from the view's

@@ -12,6 +12,7 @@ class QtTextBox : public QLineEdit, public TextBox
 public:
     explicit QtTextBox(QWidget *parent = nullptr);
     QString text() const override { return QLineEdit::text(); }
+    void setText(const QString &text) override { QLineEdit::setText(text); }
     void setHeightTwips(float twips) override;
     void setWidthTwips(float twips) override;
 };

@@ -78,6 +78,11 @@ private slots:
     void firstShowLaysOut();
     void maximiseAndRestore();
     void enterInAddressBoxStartsNothing();
+    void historyKeysAndButtons_data();
+    void historyKeysAndButtons();
+    void backToAChangedPageClampsThePlace();
+    void clickOnAStylesheetLink_data();
+    void clickOnAStylesheetLink();
     void connectShowsThePage();
     void fetchingTwiceReplaces();
     void statusFollowsTheStages();
@@ -203,6 +208,172 @@ void TestForm1::enterInAddressBoxStartsNothing()
     QCOMPARE(server.connections, 0);
     QCOMPARE(w.form->sbrStatus()->simpleText(), QStringLiteral("inactive"));
     QVERIFY(w.statusTexts.isEmpty());
+}
+
+namespace {
+
+// A page of numbered lines, longer than the window shows.
+QByteArray numberedPage(const QByteArray &name, int lines)
+{
+    QByteArray page;
+    for (int line = 0; line < lines; ++line)
+        page += name + " line " + QByteArray::number(line) + "\n";
+    return page;
+}
+
+} // namespace
+
+void TestForm1::historyKeysAndButtons_data()
+{
+    // Each input: a key sequence, or "back button" / "forward button" on the view.
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<QString>("shown"); // the page on show afterwards
+    QTest::addColumn<int>("fetchesOfB");
+    QTest::newRow("Alt+Left goes back") << QStringList{"Alt+Left"} << "a" << 1;
+    QTest::newRow("the mouse's back button goes back") << QStringList{"back button"} << "a" << 1;
+    QTest::newRow("Alt+Right goes forward again") << QStringList{"Alt+Left", "Alt+Right"} << "b" << 2;
+    QTest::newRow("the mouse's forward button goes forward") << QStringList{"back button", "forward button"} << "b" << 2;
+    QTest::newRow("F5 reloads") << QStringList{"F5"} << "b" << 2;
+    QTest::newRow("Ctrl+R reloads") << QStringList{"Ctrl+R"} << "b" << 2;
+    QTest::newRow("Alt+Right on the last page fetches nothing") << QStringList{"Alt+Right"} << "b" << 1;
+    QTest::newRow("Alt+Left twice stops at the first page") << QStringList{"Alt+Left", "Alt+Left"} << "a" << 1;
+}
+
+void TestForm1::historyKeysAndButtons()
+{
+    QFETCH(QStringList, inputs);
+    QFETCH(QString, shown);
+    QFETCH(int, fetchesOfB);
+    TestHttpServer server;
+    server.route("/a", TestHttpServer::ok(numberedPage("a", 400), "text/plain"));
+    server.route("/b", TestHttpServer::ok(numberedPage("b", 400), "text/plain"));
+    Window w;
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+    QtPageView *view = w.form->pageView();
+
+    QVERIFY(w.connectTo(server.base() + QStringLiteral("/a")));
+    const PageView::Place placeInA{w.form->rchtxtHTML()->text().indexOf(QStringLiteral("a line 250")) + 3, 230};
+    view->restorePlace(placeInA.caret, placeInA.topLine);
+    QVERIFY(w.connectTo(server.base() + QStringLiteral("/b")));
+    const PageView::Place placeInB{w.form->rchtxtHTML()->text().indexOf(QStringLiteral("b line 120")) + 1, 100};
+    view->restorePlace(placeInB.caret, placeInB.topLine);
+    QCOMPARE(view->place().caret, placeInB.caret);
+    QCOMPARE(view->place().topLine, placeInB.topLine);
+
+    for (const QString &input : inputs) {
+        w.statusTexts.clear();
+        if (input.endsWith(QLatin1String("button")))
+            QTest::mouseClick(w.form->rchtxtHTML()->viewport(), input.startsWith(QLatin1String("back")) ? Qt::BackButton : Qt::ForwardButton,
+                              {}, QPoint(20, 20));
+        else
+            QTest::keySequence(w.form.get(), QKeySequence::fromString(input));
+        // A step that fetches runs to its end before the next input.
+        if (!w.statusTexts.isEmpty())
+            QTRY_COMPARE_WITH_TIMEOUT(w.statusTexts.last(), QStringLiteral("complete!"), 30000);
+    }
+
+    QCOMPARE(w.form->rchtxtHTML()->text(), QString::fromUtf8(numberedPage(shown.toUtf8(), 400)));
+    QCOMPARE(w.form->txtURL()->text().section(QLatin1Char('/'), -1), shown);
+    const PageView::Place expected = shown == QLatin1String("a") ? placeInA : placeInB;
+    QCOMPARE(view->place().caret, expected.caret);
+    QCOMPARE(view->place().topLine, expected.topLine);
+    const auto fetchesOf = [&server](const char *path) {
+        return int(std::count_if(server.requests.cbegin(), server.requests.cend(),
+                                 [path](const TestHttpServer::Request &request) { return request.target == path; }));
+    };
+    QCOMPARE(fetchesOf("/b"), fetchesOfB);
+    QVERIFY(w.messageBox.prompts.isEmpty());
+}
+
+void TestForm1::backToAChangedPageClampsThePlace()
+{
+    TestHttpServer server;
+    int servedA = 0;
+    server.setFallback([&servedA](const TestHttpServer::Request &request) {
+        if (request.target == "/b")
+            return TestHttpServer::ok(numberedPage("b", 10), "text/plain");
+        // The page is shorter when it is fetched again.
+        return TestHttpServer::ok(numberedPage("a", ++servedA == 1 ? 400 : 300), "text/plain");
+    });
+    Window w;
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+    QVERIFY(w.connectTo(server.base() + QStringLiteral("/a")));
+    w.form->pageView()->restorePlace(w.form->rchtxtHTML()->text().size() - 2, 390);
+    QVERIFY(w.connectTo(server.base() + QStringLiteral("/b")));
+
+    w.statusTexts.clear();
+    QTest::keyClick(w.form.get(), Qt::Key_Left, Qt::AltModifier);
+    QCOMPARE(w.statusTexts.value(0), QStringLiteral("please wait..."));
+    QTRY_COMPARE_WITH_TIMEOUT(w.statusTexts.last(), QStringLiteral("complete!"), 30000);
+    const QString text = w.form->rchtxtHTML()->text();
+    QCOMPARE(text.size(), numberedPage("a", 300).size());
+    QCOMPARE(w.form->pageView()->place().caret, text.size());
+    // The last line is as far down as the view scrolls.
+    const qsizetype top = w.form->pageView()->place().topLine;
+    QVERIFY2(top > 200 && top < 300, qPrintable(QString::number(top)));
+    QCOMPARE(w.form->rchtxtHTML()->cursorPosition(), text.size());
+}
+
+void TestForm1::clickOnAStylesheetLink_data()
+{
+    QTest::addColumn<QString>("pressOn"); // the first character of this, pressed
+    QTest::addColumn<int>("dragBy"); // pixels to the right before the release
+    QTest::addColumn<QByteArray>("fetched"); // empty for nothing
+    QTest::newRow("a click on an @import address follows it") << "other" << 0 << QByteArray("/css/other.css");
+    QTest::newRow("a click on url() resolves against the stylesheet") << "../img" << 0 << QByteArray("/img/x.png");
+    QTest::newRow("a drag that starts in a link selects") << "other" << 30 << QByteArray();
+    QTest::newRow("a click beside a link follows nothing") << "color" << 0 << QByteArray();
+    QTest::newRow("a data: address is no link") << "data:" << 0 << QByteArray();
+}
+
+void TestForm1::clickOnAStylesheetLink()
+{
+    QFETCH(QString, pressOn);
+    QFETCH(int, dragBy);
+    QFETCH(QByteArray, fetched);
+    TestHttpServer server;
+    const QByteArray sheet = "@import \"other.css\";\na { color: red;\n  background: url(../img/x.png) }\n"
+                             "b { background: url(data:image/png,AAAA) }\n";
+    server.route("/css/style.css", TestHttpServer::ok(sheet, "text/css"));
+    server.route("/css/other.css", TestHttpServer::ok("b { color: blue }\n", "text/css"));
+    server.route("/img/x.png", TestHttpServer::ok("not a picture", "text/plain"));
+    Window w;
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+    QVERIFY(w.connectTo(server.base() + QStringLiteral("/css/style.css")));
+    SourceView *view = w.form->rchtxtHTML();
+    QTRY_VERIFY(view->coloursReadyOnScreen());
+    const qsizetype offset = view->text().indexOf(pressOn);
+    const QPoint at = view->characterRect(offset + 1).center().toPoint();
+    w.statusTexts.clear();
+
+    QWidget *viewport = view->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+    if (dragBy)
+        QTest::mouseMove(viewport, at + QPoint(dragBy, 0));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at + QPoint(dragBy, 0));
+    const qsizetype clickedAt = view->cursorPosition();
+
+    if (fetched.isEmpty()) {
+        QCOMPARE(server.requests.size(), 1);
+        QVERIFY(w.statusTexts.isEmpty());
+        QVERIFY(view->text().startsWith(QLatin1String("@import")));
+        if (dragBy)
+            QVERIFY(!view->selectedText().isEmpty());
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(w.statusTexts.value(w.statusTexts.size() - 1), QStringLiteral("complete!"), 30000);
+    QCOMPARE(server.requests.last().target, fetched);
+    QVERIFY(w.form->txtURL()->text().endsWith(QString::fromLatin1(fetched)));
+    // And back, with the caret where the click left it.
+    const qsizetype caret = clickedAt;
+    w.statusTexts.clear();
+    QTest::keyClick(w.form.get(), Qt::Key_Left, Qt::AltModifier);
+    QTRY_COMPARE_WITH_TIMEOUT(w.statusTexts.value(w.statusTexts.size() - 1), QStringLiteral("complete!"), 30000);
+    QCOMPARE(view->text(), QString::fromLatin1(sheet));
+    QCOMPARE(view->cursorPosition(), caret);
 }
 
 void TestForm1::connectShowsThePage()

@@ -7,6 +7,8 @@
 
 #include <QtTest>
 
+Q_DECLARE_METATYPE(History::Step)
+
 namespace {
 
 // One Connect click against fakes, with the failure it reports, if any.
@@ -16,6 +18,7 @@ struct Click
     FakeTextBox address{QStringLiteral("www.example.com")};
     FakeTransfer transfer;
     FakePageView view;
+    History history;
     std::shared_ptr<Failure> reported = std::make_shared<Failure>();
     int reports = 0;
 
@@ -26,12 +29,55 @@ struct Click
 
     Command press(const QString &key = QStringLiteral("Connect"))
     {
-        Command command = Toolbar1_ButtonClick({key, {}}, status, address, transfer, view);
+        return reporting(Toolbar1_ButtonClick({key, {}}, status, address, transfer, view, history));
+    }
+
+    Command step(History::Step step) { return reporting(connectStep(step, status, address, transfer, view, history)); }
+
+    Command reporting(Command command)
+    {
         command.onFailure([this, reported = reported](const RuntimeError &error) {
             *reported = error;
             ++reports;
         });
         return command;
+    }
+
+    // Runs one line of a history script: "open ADDRESS", "back", "forward", "reload",
+    // any of them after "fail " to make that fetch fail, or "place CARET TOPLINE" to
+    // move in the document on show. A fetched page's text is "page of ADDRESS".
+    void run(const QString &line)
+    {
+        QStringList words = line.split(QLatin1Char(' '));
+        if (words.first() == QLatin1String("place")) {
+            view.here = {words.at(1).toLongLong(), words.at(2).toLongLong()};
+            return;
+        }
+        const bool fail = words.first() == QLatin1String("fail");
+        if (fail)
+            words.removeFirst();
+        History::Step step = History::Step::New;
+        if (words.first() == QLatin1String("back"))
+            step = History::Step::Back;
+        else if (words.first() == QLatin1String("forward"))
+            step = History::Step::Forward;
+        else if (words.first() == QLatin1String("reload"))
+            step = History::Step::Reload;
+        else
+            address.value = words.at(1);
+        const QString target = step == History::Step::New ? address.value : history.addressFor(step);
+        transfer.result = {};
+        if (fail) {
+            transfer.result.error = RuntimeError{7, QStringLiteral("Could not connect")};
+        } else {
+            // Lines enough for any place a script moves to.
+            transfer.result.document.text = QStringLiteral("page of %1\n").arg(target).repeated(20);
+            transfer.result.document.facts.address = target;
+        }
+        if (step == History::Step::New)
+            press();
+        else
+            this->step(step);
     }
 };
 
@@ -50,6 +96,11 @@ private slots:
     void windowAnswersWhileTheTransferRuns();
     void transferGoneMidwayResumesNothing();
     void stoppedEndsQuietlyAndKeepsTheView();
+    void historySteps_data();
+    void historySteps();
+    void stepsDuringATransferDoNothing_data();
+    void stepsDuringATransferDoNothing();
+    void stoppedStepKeepsThePlace();
     void statusFollowsARealTransfer_data();
     void statusFollowsARealTransfer();
 };
@@ -190,6 +241,139 @@ void TestConnect::stoppedEndsQuietlyAndKeepsTheView()
     QCOMPARE(click.status.details, QStringLiteral("details kept"));
 }
 
+void TestConnect::historySteps_data()
+{
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<QString>("shown");      // the address whose page is on show
+    QTest::addColumn<QString>("box");        // the address box afterwards
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<qsizetype>("current");
+    QTest::addColumn<qsizetype>("caret");
+    QTest::addColumn<qsizetype>("topLine");
+    QTest::addColumn<int>("reports");
+
+    QTest::newRow("back shows the page before, caret and scroll where they were")
+        << QStringList{"open a", "place 25 3", "open b", "place 9 1", "back"}
+        << "a" << "a" << QStringList{"a", "b"} << qsizetype(0) << qsizetype(25) << qsizetype(3) << 0;
+    QTest::newRow("forward after back returns to the later page and its place")
+        << QStringList{"open a", "place 25 3", "open b", "place 9 1", "back", "place 2 0", "forward"}
+        << "b" << "b" << QStringList{"a", "b"} << qsizetype(1) << qsizetype(9) << qsizetype(1) << 0;
+    QTest::newRow("back twice, forward once")
+        << QStringList{"open a", "place 1 1", "open b", "place 2 2", "open c", "back", "back", "forward"}
+        << "b" << "b" << QStringList{"a", "b", "c"} << qsizetype(1) << qsizetype(2) << qsizetype(2) << 0;
+    QTest::newRow("a new page after back drops the pages ahead")
+        << QStringList{"open a", "open b", "back", "open c"}
+        << "c" << "c" << QStringList{"a", "c"} << qsizetype(1) << qsizetype(0) << qsizetype(0) << 0;
+    QTest::newRow("reload shows the page again where the reader was")
+        << QStringList{"open a", "place 40 6", "reload"}
+        << "a" << "a" << QStringList{"a"} << qsizetype(0) << qsizetype(40) << qsizetype(6) << 0;
+    QTest::newRow("a failed back keeps the page, the place and the history")
+        << QStringList{"open a", "open b", "place 9 1", "fail back"}
+        << "b" << "a" << QStringList{"a", "b"} << qsizetype(1) << qsizetype(9) << qsizetype(1) << 1;
+    QTest::newRow("after a failed back, back still goes back")
+        << QStringList{"open a", "place 25 3", "open b", "fail back", "back"}
+        << "a" << "a" << QStringList{"a", "b"} << qsizetype(0) << qsizetype(25) << qsizetype(3) << 1;
+    QTest::newRow("a failed new page adds no entry")
+        << QStringList{"open a", "open b", "place 9 1", "fail open c", "back"}
+        << "a" << "a" << QStringList{"a", "b"} << qsizetype(0) << qsizetype(0) << qsizetype(0) << 1;
+    QTest::newRow("back from the first page fetches nothing")
+        << QStringList{"open a", "place 9 1", "back"}
+        << "a" << "a" << QStringList{"a"} << qsizetype(0) << qsizetype(9) << qsizetype(1) << 0;
+    QTest::newRow("forward from the last page fetches nothing")
+        << QStringList{"open a", "open b", "place 9 1", "forward"}
+        << "b" << "b" << QStringList{"a", "b"} << qsizetype(1) << qsizetype(9) << qsizetype(1) << 0;
+    QTest::newRow("nothing to reload before the first page")
+        << QStringList{"reload"}
+        << QString() << QString("www.example.com") << QStringList{} << qsizetype(-1) << qsizetype(0) << qsizetype(0) << 0;
+}
+
+void TestConnect::historySteps()
+{
+    QFETCH(QStringList, script);
+    QFETCH(QString, shown);
+    QFETCH(QString, box);
+    QFETCH(QStringList, entries);
+    QFETCH(qsizetype, current);
+    QFETCH(qsizetype, caret);
+    QFETCH(qsizetype, topLine);
+    QFETCH(int, reports);
+    Click click;
+
+    for (const QString &line : script)
+        click.run(line);
+
+    QCOMPARE(click.view.document.section(QLatin1Char('\n'), 0, 0), shown.isEmpty() ? QString() : "page of " + shown);
+    QCOMPARE(click.address.value, box);
+    QCOMPARE(click.history.addresses(), entries);
+    QCOMPARE(click.history.currentIndex(), current);
+    QCOMPARE(click.view.here.caret, caret);
+    QCOMPARE(click.view.here.topLine, topLine);
+    QCOMPARE(click.reports, reports);
+    QVERIFY(!click.history.underWay());
+    // Every fetch that ran started with the status line's first text.
+    QCOMPARE(click.status.history.count(QStringLiteral("please wait...")), click.transfer.addresses.size());
+}
+
+void TestConnect::stepsDuringATransferDoNothing_data()
+{
+    QTest::addColumn<History::Step>("step");
+    QTest::newRow("back") << History::Step::Back;
+    QTest::newRow("forward") << History::Step::Forward;
+    QTest::newRow("reload") << History::Step::Reload;
+    QTest::newRow("new") << History::Step::New;
+}
+
+void TestConnect::stepsDuringATransferDoNothing()
+{
+    QFETCH(History::Step, step);
+    Click click;
+    click.run(QStringLiteral("open a"));
+    click.run(QStringLiteral("open b"));
+    click.run(QStringLiteral("back"));
+    click.transfer.holdResult = true;
+    click.address.value = QStringLiteral("c");
+    click.transfer.result.document.text = QStringLiteral("page of c");
+    click.transfer.result.document.facts.address = QStringLiteral("c");
+    const Command running = click.press();
+    QVERIFY(!running.done());
+
+    const Command ignored = click.step(step);
+    QVERIFY(ignored.done());
+    QCOMPARE(click.transfer.addresses.size(), 4);
+    QCOMPARE(click.address.value, QStringLiteral("c"));
+
+    click.transfer.finish();
+    QTRY_VERIFY(running.done());
+    QCOMPARE(click.view.document, QStringLiteral("page of c"));
+    QCOMPARE(click.history.addresses(), (QStringList{"a", "c"}));
+    QCOMPARE(click.reports, 0);
+}
+
+void TestConnect::stoppedStepKeepsThePlace()
+{
+    Click click;
+    click.run(QStringLiteral("open a"));
+    click.run(QStringLiteral("open b"));
+    click.run(QStringLiteral("place 9 1"));
+    const QString shown = click.view.document;
+    click.transfer.holdResult = true;
+    const Command back = click.step(History::Step::Back);
+    QVERIFY(!back.done());
+    QCOMPARE(click.status.simple, QStringLiteral("please wait..."));
+
+    click.transfer.stop();
+    QTRY_VERIFY(back.done());
+    QCOMPARE(click.status.simple, QStringLiteral("transfer stopped"));
+    QCOMPARE(click.view.document, shown);
+    QCOMPARE(click.view.here.caret, 9);
+    QCOMPARE(click.history.currentIndex(), 1);
+    QVERIFY(!click.history.underWay());
+    // The history takes the next step as if the stopped one had not been.
+    click.transfer.holdResult = false;
+    click.run(QStringLiteral("forward"));
+    QCOMPARE(click.transfer.addresses.size(), 3);
+}
+
 void TestConnect::statusFollowsARealTransfer_data()
 {
     QTest::addColumn<QByteArray>("path");
@@ -219,7 +403,8 @@ void TestConnect::statusFollowsARealTransfer()
     FakePageView view;
     QObject::connect(&transfer, &Transfer::stateChanged, &transfer, [&status](int state) { Inet1_StateChanged(state, status); });
 
-    const Command command = Toolbar1_ButtonClick({QStringLiteral("Connect"), {}}, status, address, transfer, view);
+    History history;
+    const Command command = Toolbar1_ButtonClick({QStringLiteral("Connect"), {}}, status, address, transfer, view, history);
     QTRY_VERIFY_WITH_TIMEOUT(command.done(), 30000);
     QCOMPARE(foldRepeats(status.history), texts);
 }

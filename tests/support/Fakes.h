@@ -17,6 +17,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <algorithm>
+
 #include <functional>
 
 class FakeStatusBar : public StatusBar
@@ -46,6 +48,7 @@ class FakeTextBox : public TextBox
 public:
     explicit FakeTextBox(QString text = {}) : value(std::move(text)) {}
     QString text() const override { return value; }
+    void setText(const QString &text) override { value = text; }
     void setHeightTwips(float twips) override { sizes->append(QStringLiteral("address box height %1").arg(twips)); }
     void setWidthTwips(float twips) override { sizes->append(QStringLiteral("address box width %1").arg(twips)); }
 
@@ -58,15 +61,26 @@ public:
 class FakePageView : public PageView
 {
 public:
-    void setTextRTF(const QString &text) override { document = text; calls.append(QStringLiteral("TextRTF")); }
+    void setTextRTF(const QString &text) override { document = text; here = {}; calls.append(QStringLiteral("TextRTF")); }
     void setText(const QString &text) override { document = text; calls.append(QStringLiteral("Text")); }
     QString text() const override { return document; }
     void setContentType(const QByteArray &type) override { contentType = type; }
+    void setDocumentAddress(const QString &address) override { documentAddress = address; }
     QString saveFile(const QString &path, int) override { savedTo.append(path); return saveError; }
     void setHeightTwips(float twips) override { sizes->append(QStringLiteral("view height %1").arg(twips)); }
     void setWidthTwips(float twips) override { sizes->append(QStringLiteral("view width %1").arg(twips)); }
+    Place place() const override { return here; }
+    void restorePlace(qsizetype caret, qsizetype topLine) override
+    {
+        // Clamped as a real view clamps, to the text and to its lines.
+        here.caret = std::clamp<qsizetype>(caret, 0, document.size());
+        here.topLine = std::clamp<qsizetype>(topLine, 0, document.count(QLatin1Char('\n')));
+        calls.append(QStringLiteral("restorePlace"));
+    }
 
     QString document;
+    Place here;
+    QString documentAddress;
     QByteArray contentType;
     QStringList calls;
     QStringList ownSizes;
