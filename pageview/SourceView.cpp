@@ -1,5 +1,6 @@
 #include "SourceView.h"
 
+#include "DragSelection.h"
 #include "FindController.h"
 #include "LineNumberGutter.h"
 #include "LinkResolver.h"
@@ -15,10 +16,8 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QtMath>
-#include <QToolTip>
 
 #include <algorithm>
-#include <array>
 
 namespace {
 
@@ -27,8 +26,6 @@ constexpr int margin = RowLayer::margin;
 // and measuring wrapped rows, a few milliseconds at a time.
 constexpr qsizetype indexSlice = 4 * 1024 * 1024;
 constexpr qsizetype measureSlice = 1024 * 1024;
-// The zoom steps, as browsers have them.
-constexpr std::array zoomSteps = {50, 67, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300, 400};
 
 } // namespace
 
@@ -39,7 +36,9 @@ SourceView::SourceView(QWidget *parent)
     , m_layer(m_document, m_lines, m_rows, *m_colouring)
     , m_gutter(new LineNumberGutter(this, m_layer, m_lines))
     , m_fields(new ViewFields(this))
-    , m_autoScroll(new QTimer(this))
+    , m_drag(new DragSelection(*this))
+    , m_errors(new ErrorNavigation(*this))
+    , m_zoom(new ViewZoom(*this))
 {
     // An empty document from the start: setting the font below lays it out.
     m_lines.reset(m_document);
@@ -48,7 +47,6 @@ SourceView::SourceView(QWidget *parent)
     m_layer.linesAdded = [this] { takeInLines(); };
     m_layer.widestRowGrew = [this] { updateScrollBars(); };
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    m_basePointSize = fixed.pointSizeF();
     setFont(fixed);
     m_layer.setFont(fixed);
     m_layer.setPalette(palette());
@@ -62,10 +60,6 @@ SourceView::SourceView(QWidget *parent)
     setContextMenuPolicy(Qt::PreventContextMenu);
     viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
 
-    // Rows scroll by while a drag is held past an edge, as quickly as in Qt's text controls.
-    m_autoScroll->setObjectName(QStringLiteral("autoScroll"));
-    m_autoScroll->setInterval(50);
-    connect(m_autoScroll, &QTimer::timeout, this, &SourceView::autoScroll);
     m_background.setInterval(0);
     connect(&m_background, &QTimer::timeout, this, &SourceView::backgroundSlice);
     connect(m_colouring.get(), &MarkupColouring::advanced, this, [this] {
@@ -73,20 +67,10 @@ SourceView::SourceView(QWidget *parent)
         viewport()->update();
     });
 
-    // The view's keys work wherever the focus is in the window, as a browser's do.
-    const auto key = [this](const QKeySequence &sequence, auto slot) {
-        auto *shortcut = new QShortcut(sequence, this);
-        shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this, slot);
-    };
-    key(QKeySequence(Qt::ALT | Qt::Key_Z), [this] { setWrapping(!m_wrapping); });
-    key(QKeySequence(Qt::CTRL | Qt::Key_Plus), &SourceView::zoomIn);
-    key(QKeySequence(Qt::CTRL | Qt::Key_Equal), &SourceView::zoomIn);
-    key(QKeySequence(Qt::CTRL | Qt::Key_Minus), &SourceView::zoomOut);
-    key(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { setZoom(100); });
-    key(QKeySequence(Qt::Key_F8), &SourceView::nextError);
-    key(QKeySequence(Qt::SHIFT | Qt::Key_F8), &SourceView::previousError);
-    key(QKeySequence(Qt::ALT | Qt::Key_E), [this] { setErrorMarksShown(!errorMarksShown()); });
+    // Alt+Z works wherever the focus is in the window, as a browser's keys do.
+    auto *wrap = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Z), this);
+    wrap->setContext(Qt::WindowShortcut);
+    connect(wrap, &QShortcut::activated, this, [this] { setWrapping(!m_wrapping); });
     connect(m_colouring.get(), &MarkupColouring::errorsCounted, this, &SourceView::parseErrorsCounted);
 
     m_layer.setStylesheetColouring(m_stylesheet.get());
@@ -114,9 +98,7 @@ void SourceView::setText(const QString &text, const QByteArray &mimeType)
 void SourceView::showDocument(const QString &text)
 {
     m_document = text;
-    m_selecting = false;
-    m_autoScroll->stop();
-    m_clicks.forget();
+    m_drag->forget();
     m_fields->documentReplaced();
     m_layer.setFirstVisibleRow(0);
     m_lines.reset(m_document);
@@ -260,30 +242,7 @@ void SourceView::changeEvent(QEvent *event)
     }
 }
 
-// ---- Zoom and wrapping
-
-void SourceView::setZoom(int percent)
-{
-    percent = std::clamp(percent, minimumZoom, maximumZoom);
-    if (percent == m_zoom)
-        return;
-    m_zoom = percent;
-    QFont zoomed = font();
-    zoomed.setPointSizeF(m_basePointSize * percent / 100.0);
-    setFont(zoomed);
-}
-
-void SourceView::zoomIn()
-{
-    const auto next = std::upper_bound(zoomSteps.begin(), zoomSteps.end(), m_zoom);
-    setZoom(next != zoomSteps.end() ? *next : m_zoom);
-}
-
-void SourceView::zoomOut()
-{
-    const auto at = std::lower_bound(zoomSteps.begin(), zoomSteps.end(), m_zoom);
-    setZoom(at != zoomSteps.begin() ? *std::prev(at) : m_zoom);
-}
+// ---- Wrapping
 
 void SourceView::setWrapping(bool wrapping)
 {
@@ -419,34 +378,13 @@ void SourceView::copySelection(QClipboard::Mode mode)
 
 // ---- Mouse and keys
 
-qsizetype SourceView::rowAtPoint(QPointF position) const
-{
-    // Rows above and below the view while a drag is past its edge; the caret keeps them
-    // within the document.
-    return firstVisibleRow() + qFloor(position.y() / m_layer.lineHeight());
-}
-
-qreal SourceView::xAtPoint(QPointF position) const
-{
-    return position.x() - textLeft();
-}
-
-void SourceView::leftPress(QMouseEvent *event, int clicks)
-{
-    clicks = m_clicks.press(event->position(), clicks);
-    m_selecting = true;
-    m_caret.mousePress(rowAtPoint(event->position()), xAtPoint(event->position()), clicks,
-                       event->modifiers() & Qt::ShiftModifier);
-    caretMoved();
-}
-
 void SourceView::mousePressEvent(QMouseEvent *event)
 {
     m_linkPress.reset();
     if (event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier)
         m_linkPress = event->position().toPoint();
     if (event->button() == Qt::LeftButton)
-        leftPress(event, 1);
+        m_drag->press(event, 1);
     event->accept();
     emit pressed(event->button(), event->modifiers(), viewport()->mapTo(this, event->position()));
 }
@@ -455,7 +393,7 @@ void SourceView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     // A double click's second press selects a word; of another button, it is a press.
     if (event->button() == Qt::LeftButton)
-        leftPress(event, 2);
+        m_drag->press(event, 2);
     else
         emit pressed(event->button(), event->modifiers(), viewport()->mapTo(this, event->position()));
     event->accept();
@@ -469,50 +407,7 @@ void SourceView::mouseMoveEvent(QMouseEvent *event)
         const auto link = linkAtPoint(event->position().toPoint());
         viewport()->setCursor(link && link->second ? Qt::PointingHandCursor : Qt::IBeamCursor);
     }
-    if (!m_selecting || !(event->buttons() & Qt::LeftButton))
-        return;
-    m_dragPoint = event->position();
-    const QRectF inside = viewport()->rect();
-    const bool past = m_dragPoint.y() < inside.top() || m_dragPoint.y() >= inside.bottom()
-            || (!m_wrapping && (m_dragPoint.x() < inside.left() || m_dragPoint.x() >= inside.right()));
-    if (past && !m_autoScroll->isActive())
-        m_autoScroll->start();
-    else if (!past)
-        m_autoScroll->stop();
-    dragTo(m_dragPoint);
-}
-
-void SourceView::dragTo(QPointF position)
-{
-    // The pointer past an edge selects to the row at that edge; the view scrolls on
-    // under it while the button is held there.
-    const qsizetype last = firstVisibleRow() + visibleRows() - 1;
-    const qsizetype row = std::clamp(rowAtPoint(position), firstVisibleRow(), std::max(firstVisibleRow(), last));
-    m_caret.mouseDrag(row, xAtPoint(position));
-    caretMoved();
-}
-
-void SourceView::autoScroll()
-{
-    if (!m_selecting) {
-        m_autoScroll->stop();
-        return;
-    }
-    const QRectF inside = viewport()->rect();
-    if (m_dragPoint.y() < inside.top())
-        scrollToRow(std::max<qsizetype>(firstVisibleRow() - 1, 0));
-    else if (m_dragPoint.y() >= inside.bottom())
-        scrollToRow(std::min<qsizetype>(firstVisibleRow() + 1, verticalScrollBar()->maximum()));
-    if (!m_wrapping) {
-        // Sideways by a few characters a step.
-        QScrollBar *h = horizontalScrollBar();
-        const int step = qCeil(m_layer.charWidth() * 4);
-        if (m_dragPoint.x() < inside.left())
-            h->setValue(h->value() - step);
-        else if (m_dragPoint.x() >= inside.right())
-            h->setValue(h->value() + step);
-    }
-    dragTo(m_dragPoint);
+    m_drag->move(event);
 }
 
 void SourceView::mouseReleaseEvent(QMouseEvent *event)
@@ -521,30 +416,19 @@ void SourceView::mouseReleaseEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton && m_linkPress && *m_linkPress == event->position().toPoint()) {
         m_linkPress.reset();
         if (const auto link = linkAtPoint(event->position().toPoint()); link && link->second) {
-            m_selecting = false;
-            m_autoScroll->stop();
+            m_drag->release(event);
             emit linkActivated(link->first);
             return;
         }
     }
-    if (event->button() == Qt::LeftButton && m_selecting) {
-        m_selecting = false;
-        m_autoScroll->stop();
+    if (m_drag->release(event))
         copySelection(QClipboard::Selection);
-    }
 }
 
 void SourceView::wheelEvent(QWheelEvent *event)
 {
-    if (event->modifiers() & Qt::ControlModifier) {
-        // One zoom step a notch of the wheel.
-        const int notches = event->angleDelta().y() / 120;
-        for (int i = 0; i < std::abs(notches); ++i)
-            notches > 0 ? zoomIn() : zoomOut();
-        event->accept();
-        return;
-    }
-    QAbstractScrollArea::wheelEvent(event);
+    if (!m_zoom->wheel(event))
+        QAbstractScrollArea::wheelEvent(event);
 }
 
 void SourceView::moveCaret(CaretNavigator::Move move, bool extend)
@@ -578,7 +462,7 @@ void SourceView::keyPressEvent(QKeyEvent *event)
     } else if (command.selectAll) {
         selectAll();
     } else if (command.move) {
-        m_clicks.forget();
+        m_drag->forgetClicks();
         moveCaret(*command.move, command.extend);
     } else if (command.scrollRows != 0) {
         verticalScrollBar()->setValue(verticalScrollBar()->value() + command.scrollRows);
@@ -606,60 +490,16 @@ bool SourceView::event(QEvent *event)
 bool SourceView::viewportEvent(QEvent *event)
 {
     if (event->type() == QEvent::ToolTip) {
-        const auto *help = static_cast<QHelpEvent *>(event);
-        const QString tip = errorTipAt(help->pos());
-        if (tip.isEmpty()) {
-            QToolTip::hideText();
-            event->ignore();
-        } else {
-            // The words are the program's, the attribute name the page's: shown escaped,
-            // so that nothing in it is read as markup.
-            QToolTip::showText(help->globalPos(), QStringLiteral("<p style='white-space:pre'>%1</p>").arg(tip.toHtmlEscaped()),
-                               viewport());
+        auto *help = static_cast<QHelpEvent *>(event);
+        // A link's address as plain text, whatever it holds: it comes from the network.
+        if (const auto link = linkAtPoint(help->pos())) {
+            const QString text = escapedForDisplay(link->first).toHtmlEscaped();
+            QToolTip::showText(help->globalPos(), QStringLiteral("<p style=\"white-space:pre\">%1</p>").arg(text), viewport());
+            return true;
         }
-        return true;
+        return m_errors->showTip(help);
     }
     return QAbstractScrollArea::viewportEvent(event);
-}
-
-// ---- Parse errors
-
-void SourceView::setErrorMarksShown(bool shown)
-{
-    m_layer.setErrorMarksShown(shown);
-    viewport()->update();
-}
-
-void SourceView::nextError()
-{
-    if (const auto mark = m_colouring->nextError(std::min(anchor(), cursorPosition())))
-        showMatch(mark->start, mark->end);
-}
-
-void SourceView::previousError()
-{
-    if (const auto mark = m_colouring->previousError(std::min(anchor(), cursorPosition())))
-        showMatch(mark->start, mark->end);
-}
-
-qsizetype SourceView::parseErrorCount() const
-{
-    return m_colouring->errorCount();
-}
-
-QString SourceView::errorTipAt(QPoint viewportPos)
-{
-    if (!m_layer.errorMarksShown() || m_document.isEmpty())
-        return {};
-    const qsizetype row = m_layer.rowAtY(viewportPos.y());
-    if (row < 0 || row >= m_layer.rowCount())
-        return {};
-    const qsizetype offset = m_layer.offsetAt(row, viewportPos.x() - textLeft());
-    // offsetAt gives the nearer edge of a character; the mark is under the one the pointer is on.
-    const qreal x = viewportPos.x() - textLeft();
-    const qsizetype under = offset > 0 && m_layer.xOf(offset) > x ? offset - 1 : offset;
-    const auto mark = m_layer.errorAt(under);
-    return mark ? parseErrorText(*mark, m_document) : QString();
 }
 
 // ---- Find and go to line
@@ -718,21 +558,4 @@ std::optional<std::pair<QString, bool>> SourceView::linkAtPoint(QPoint viewportP
     if (resolved.isLink())
         return std::pair(resolved.address, true);
     return std::pair(resolved.reason, false);
-}
-
-bool SourceView::viewportEvent(QEvent *event)
-{
-    if (event->type() == QEvent::ToolTip) {
-        auto *help = static_cast<QHelpEvent *>(event);
-        // The address as plain text, whatever it holds: it comes from the network.
-        if (const auto link = linkAtPoint(help->pos())) {
-            const QString text = escapedForDisplay(link->first).toHtmlEscaped();
-            QToolTip::showText(help->globalPos(), QStringLiteral("<p style=\"white-space:pre\">%1</p>").arg(text), viewport());
-        } else {
-            QToolTip::hideText();
-            event->ignore();
-        }
-        return true;
-    }
-    return QAbstractScrollArea::viewportEvent(event);
 }

@@ -3,10 +3,12 @@
 #include "CaretInput.h"
 #include "CaretNavigator.h"
 #include "DisplayRows.h"
+#include "ErrorNavigation.h"
 #include "LineIndex.h"
 #include "RowLayer.h"
 #include "FindController.h"
 #include "ViewFields.h"
+#include "ViewZoom.h"
 
 #include <QAbstractScrollArea>
 #include <QClipboard>
@@ -15,6 +17,7 @@
 #include <memory>
 #include <optional>
 
+class DragSelection;
 class LineNumberGutter;
 class MarkupColouring;
 class StylesheetColouring;
@@ -25,7 +28,9 @@ class StylesheetColouring;
 // finds text (Ctrl+F, F3), goes to a line (Ctrl+G), wraps long lines (Alt+Z) and
 // zooms (Ctrl+wheel, Ctrl++, Ctrl+-, Ctrl+0). The rows and their painting are the
 // RowLayer's, the find field's work the FindController's, the caret and the selection
-// the CaretNavigator's; this class holds them together and takes the widget's events.
+// the CaretNavigator's, selecting with the mouse the DragSelection's, the zoom the
+// ViewZoom's and the parse-error marks' keys and tooltips the ErrorNavigation's; this
+// class holds them together and takes the widget's events.
 class SourceView : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -81,10 +86,10 @@ public:
 
     bool isWrapping() const { return m_wrapping; }
     void setWrapping(bool wrapping);
-    int zoom() const { return m_zoom; }
-    void setZoom(int percent);
-    void zoomIn();
-    void zoomOut();
+    int zoom() const { return m_zoom->percent(); }
+    void setZoom(int percent) { m_zoom->setPercent(percent); }
+    void zoomIn() { m_zoom->zoomIn(); }
+    void zoomOut() { m_zoom->zoomOut(); }
 
     // The find and go-to fields' font: the window's, never the view's zoom.
     void setFieldFont(const QFont &font);
@@ -104,12 +109,12 @@ public:
     // pointer rests on one, visited with F8 and Shift+F8, and counted once the page is
     // read through (-1 until then, and for a page that is not HTML).
     bool errorMarksShown() const { return m_layer.errorMarksShown(); }
-    void setErrorMarksShown(bool shown);
-    void nextError();
-    void previousError();
-    qsizetype parseErrorCount() const;
+    void setErrorMarksShown(bool shown) { m_errors->setShown(shown); }
+    void nextError() { m_errors->next(); }
+    void previousError() { m_errors->previous(); }
+    qsizetype parseErrorCount() const { return m_errors->count(); }
     // What the mark under a point of the viewport says; empty where there is none.
-    QString errorTipAt(QPoint viewportPos);
+    QString errorTipAt(QPoint viewportPos) { return m_errors->tipAt(viewportPos); }
 
     // For the gutter and assistive technology.
     QRectF characterRect(qsizetype offset) { return m_layer.characterRect(offset, textLeft()); }
@@ -143,6 +148,10 @@ protected:
     bool viewportEvent(QEvent *event) override;
 
 private:
+    // Selecting with the mouse and the parse-error marks are kept apart from the view,
+    // and work on its rows, its caret and its scrolling.
+    friend class DragSelection;
+    friend class ErrorNavigation;
     // The absolute address of the link at a point of the viewport, or the reason it
     // is none; nothing where there is no link.
     std::optional<std::pair<QString, bool>> linkAtPoint(QPoint viewportPos);
@@ -159,11 +168,6 @@ private:
     void indexTo(qsizetype offset);
     void caretMoved();
     void moveCaret(CaretNavigator::Move move, bool extend);
-    void leftPress(QMouseEvent *event, int clicks);
-    void dragTo(QPointF position);
-    void autoScroll();
-    qsizetype rowAtPoint(QPointF position) const;
-    qreal xAtPoint(QPointF position) const;
     void ensureVisible(qsizetype offset);
     void copySelection(QClipboard::Mode mode);
     void selectionChanged();
@@ -180,19 +184,15 @@ private:
     RowLayer m_layer;
 
     CaretNavigator m_caret;
-    CaretInput::ClickCounter m_clicks;
-    bool m_selecting = false;
-    QPointF m_dragPoint;
     bool m_syncingScrollBar = false;
     QString m_documentAddress;
     std::optional<QPoint> m_linkPress;
 
     bool m_wrapping = false;
-    int m_zoom = 100;
-    qreal m_basePointSize = 0;
 
     LineNumberGutter *m_gutter;
     ViewFields *m_fields;
-    // While a drag is held past the view's edge, the view scrolls towards the pointer.
-    QTimer *m_autoScroll;
+    DragSelection *m_drag;
+    ErrorNavigation *m_errors;
+    ViewZoom *m_zoom;
 };
