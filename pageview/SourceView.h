@@ -145,7 +145,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
-    bool viewportEvent(QEvent *event) override;
 
 private:
     // Selecting with the mouse and the parse-error marks are kept apart from the view,
