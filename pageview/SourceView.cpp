@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QToolTip>
 #include <QtMath>
 
 #include <algorithm>
