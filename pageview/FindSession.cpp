@@ -41,7 +41,10 @@ void FindSession::startCount()
     m_blockMatches.assign(size_t(blocks), 0);
     m_blockFrom.assign(size_t(blocks), 0);
     m_carry = 0;
-    m_count.start(m_document, countBlock, [this, view = QStringView(m_document), search = m_search](qsizetype index, qsizetype from, qsizetype to) {
+    // The thread gets a search of its own, sharing no string with the window's thread,
+    // which may replace its own while the count runs.
+    m_count.start(m_document, countBlock, [this, view = QStringView(m_document),
+                                           search = TextSearch(m_search.needle(), m_search.caseSensitivity())](qsizetype index, qsizetype from, qsizetype to) {
         const qsizetype start = std::max(from, m_carry);
         m_blockFrom[size_t(index)] = start;
         const TextSearch::Count count = start < to ? search.countMatches(view, start, to) : TextSearch::Count{0, start};
