@@ -17,6 +17,10 @@ qsizetype nextLineBreak(QStringView text, qsizetype from)
     const char16_t *data = reinterpret_cast<const char16_t *>(text.data());
     const qsizetype size = text.size();
     qsizetype i = from;
+    // An empty line is told by its first character: on a page of nothing but line
+    // breaks, a search eight characters at a time would cost more than the line.
+    if (i < size && (data[i] == u'\n' || data[i] == u'\r'))
+        return i;
 #ifdef __SSE2__
     const __m128i lf = _mm_set1_epi16(u'\n');
     const __m128i cr = _mm_set1_epi16(u'\r');
@@ -39,6 +43,16 @@ qsizetype afterBreak(QStringView text, qsizetype end)
 {
     const bool crlf = text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n';
     return end + (crlf ? 2 : 1);
+}
+
+// What a vector reserved for growth and did not use goes back, when that is much.
+// Giving it back copies what is kept: for a moment more memory than keeping it, on a
+// huge page the most the index ever takes.
+template<typename T>
+void giveBackUnused(std::vector<T> &v)
+{
+    if (v.capacity() - v.size() > v.capacity() / 4)
+        v.shrink_to_fit();
 }
 
 } // namespace
@@ -180,22 +194,21 @@ qsizetype LineIndex::storageBytes() const
                      + m_narrow.capacity() * sizeof(quint16) + m_wide.capacity() * sizeof(quint32));
 }
 
-bool LineIndex::extend(qsizetype budget)
+bool LineIndex::extend(qsizetype budget, qsizetype lineBudget)
 {
     const qsizetype size = m_document.size();
     const qsizetype stop = std::min(size, m_scanned + std::max<qsizetype>(budget, 1));
-    while (!m_complete && m_scanned <= stop) {
+    for (qsizetype lines = std::max<qsizetype>(lineBudget, 1); !m_complete && m_scanned <= stop && lines > 0; --lines) {
         const qsizetype start = m_scanned;
         const qsizetype end = nextLineBreak(m_document, start);
         m_longestLine = std::max(m_longestLine, end - start);
         if (end == size) {
             m_scanned = size;
             m_complete = true;
-            // What was reserved for growth and not used goes back.
-            m_blockStarts.shrink_to_fit();
-            m_blockSlots.shrink_to_fit();
-            m_narrow.shrink_to_fit();
-            m_wide.shrink_to_fit();
+            giveBackUnused(m_blockStarts);
+            giveBackUnused(m_blockSlots);
+            giveBackUnused(m_narrow);
+            giveBackUnused(m_wide);
             break;
         }
         m_scanned = afterBreak(m_document, end);

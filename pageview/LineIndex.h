@@ -20,8 +20,10 @@ public:
     // Starts over for document, which must outlive the index or the next reset. Its
     // offsets within a block are kept in 32 bits: a document is at most 256 MiB.
     void reset(QStringView document);
-    // Indexes about budget more characters; true once the whole document is indexed.
-    bool extend(qsizetype budget);
+    // Indexes about budget more characters, and at most lineBudget lines; true once the
+    // whole document is indexed. A line costs far more than a character: a slice of
+    // budget characters of empty lines would take the window's thread for too long.
+    bool extend(qsizetype budget, qsizetype lineBudget = sliceLines);
     // Indexes at least up to offset.
     void extendTo(qsizetype offset);
     bool complete() const { return m_complete; }
@@ -47,6 +49,9 @@ public:
     qsizetype storageBytes() const;
 
     static constexpr qsizetype blockLines = 64;
+    // The lines extend indexes at most in one call unless told otherwise: a few
+    // milliseconds' work.
+    static constexpr qsizetype sliceLines = 1024 * 1024;
     // A block no longer than this, in characters, is read again rather than kept.
     static constexpr qsizetype readBlockLength = 1024;
 

@@ -68,6 +68,8 @@ private slots:
     void rowsOverRunsOfShortLines();
     void noStoragePerLineWhileEveryLineIsOneRow_data();
     void noStoragePerLineWhileEveryLineIsOneRow();
+    void aSliceIndexesALimitedNumberOfLines_data();
+    void aSliceIndexesALimitedNumberOfLines();
 };
 
 void TestLineStorage::linesAreFoundInEveryKindOfBlock_data()
@@ -233,6 +235,55 @@ void TestLineStorage::noStoragePerLineWhileEveryLineIsOneRow()
     QCOMPARE(rows.storageBytes(), before);
     const DisplayRows::Place last = rows.placeOfRow(rows.rowCount() - 1);
     QCOMPARE(last.line, index.lineCount() - 1);
+}
+
+void TestLineStorage::aSliceIndexesALimitedNumberOfLines_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<qsizetype>("characters");
+    QTest::addColumn<qsizetype>("lines"); // 0: extend's own limit
+    QTest::newRow("empty lines, LF, seven a slice") << repeated(QStringLiteral("\n"), 1000) << qsizetype(1'000'000) << qsizetype(7);
+    QTest::newRow("empty lines, CR LF, five a slice") << repeated(QStringLiteral("\r\n"), 1000) << qsizetype(1'000'000) << qsizetype(5);
+    QTest::newRow("empty lines, lone CR, a block a slice") << repeated(QStringLiteral("\r"), 1000) << qsizetype(1'000'000) << qsizetype(64);
+    QTest::newRow("CR, CR LF and LF, one a slice") << repeated(QStringLiteral("\r\r\n\n\r"), 300) << qsizetype(1'000'000) << qsizetype(1);
+    QTest::newRow("short lines: the characters run out first")
+            << repeated(QStringLiteral("abc\n\n\r\nxyz\r"), 200) << qsizetype(5) << qsizetype(1000);
+    QTest::newRow("text then empty lines: the lines run out first")
+            << QString(5000, u'x') + repeated(QStringLiteral("\n"), 900) << qsizetype(6000) << qsizetype(300);
+    QTest::newRow("two slices' worth of empty lines, extend's own limit")
+            << repeated(QStringLiteral("\n"), 2 * LineIndex::sliceLines + 3) << qsizetype(1 << 30) << qsizetype(0);
+}
+
+// However many characters a slice may read, it indexes no more lines than it may: a
+// page of line breaks is indexed as briskly as one of text. The lines stay exact at
+// every slice's edge.
+void TestLineStorage::aSliceIndexesALimitedNumberOfLines()
+{
+    QFETCH(QString, document);
+    QFETCH(qsizetype, characters);
+    QFETCH(qsizetype, lines);
+    const qsizetype limit = lines > 0 ? lines : LineIndex::sliceLines;
+    const QList<Line> expected = referenceLines(document);
+    LineIndex index;
+    index.reset(document);
+    bool complete = false;
+    while (!complete) {
+        const qsizetype before = index.lineCount();
+        complete = lines > 0 ? index.extend(characters, lines) : index.extend(characters);
+        const qsizetype added = index.lineCount() - before;
+        QVERIFY2(added <= limit, qPrintable(QStringLiteral("%1 lines in one slice").arg(added)));
+        QVERIFY(added > 0);
+        // Only the characters stop a slice before its lines are spent.
+        if (!complete && characters >= document.size())
+            QCOMPARE(added, limit);
+        for (qsizetype line = before; line < index.lineCount(); ++line) {
+            QCOMPARE(index.lineStart(line), expected[line].start);
+            QCOMPARE(index.lineEnd(line), expected[line].end);
+        }
+    }
+    QCOMPARE(index.lineCount(), expected.size());
+    for (qsizetype line = 0; line < expected.size(); ++line)
+        QCOMPARE(index.nextLineStart(line), expected[line].next);
 }
 
 QTEST_GUILESS_MAIN(TestLineStorage)
