@@ -178,7 +178,7 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
     const qsizetype blocks = std::max<qsizetype>(1, (document.size() + checkpointSpacing - 1) / checkpointSpacing);
     const QStringView view(m_document);
     if (*syntax == MarkupSyntax::Xml) {
-        m_xmlCheckpoints.assign(size_t(blocks) + 1, MarkupState(*syntax));
+        m_xmlCheckpoints.assign(size_t(blocks) + 1, MarkupState());
         m_scan.start(m_document, checkpointSpacing, [this, view](qsizetype index, qsizetype from, qsizetype to) {
             m_xmlCheckpoints[size_t(index) + 1] = tokenizeMarkup(view.sliced(from, to - from), m_xmlCheckpoints[size_t(index)],
                                                                  nullptr, view.sliced(to).first(std::min(lookahead, view.size() - to)));

@@ -1,27 +1,16 @@
 #include "MarkupTokenizer.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 
 namespace {
 
-// The tokenizer states, named as the HTML standard names them. The standard's states
-// that only tell parse errors apart (comment less-than sign, ...) are left out: they
-// end where the states kept here end. DOCTYPE has one state: HTML ends a DOCTYPE at
-// its first '>' whatever it holds.
+// The tokenizer states, named as HTML's tokenizer names them, with XML's rules where
+// the two differ: no raw text, CDATA sections anywhere, a processing instruction ended
+// by "?>", a DOCTYPE's internal subset. The states that only tell parse errors apart
+// (comment less-than sign, ...) are left out: they end where the states kept here end.
 enum State : quint8 {
     Data,
-    RcData,
-    RawText,
-    ScriptData,
-    Plaintext,
-    ScriptDataEscaped,
-    ScriptDataEscapedDash,
-    ScriptDataEscapedDashDash,
-    ScriptDataDoubleEscaped,
-    ScriptDataDoubleEscapedDash,
-    ScriptDataDoubleEscapedDashDash,
     TagName,
     BeforeAttributeName,
     AttributeName,
@@ -40,50 +29,16 @@ enum State : quint8 {
     CommentEndBang,
     BogusComment,
     Doctype,
-    DoctypeInternalSubset, // XML only: "<!DOCTYPE svg [ <!ENTITY ...> ]>"
+    DoctypeInternalSubset, // "<!DOCTYPE svg [ <!ENTITY ...> ]>"
     CDataSection,
     CDataSectionBracket,
     CDataSectionEnd,
-    CDataInHtmlContent, // a bogus comment to HTML, coloured as CDATA
-    ProcessingInstruction, // a bogus comment to HTML
-    ProcessingInstructionQuestionMark, // XML only
+    ProcessingInstruction,
+    ProcessingInstructionQuestionMark,
     DecimalCharacterReference,
     HexadecimalCharacterReference,
 };
 
-enum Flag : quint8 { EndTag = 1, SelfClosing = 2, Xml = 4 };
-
-// The elements whose contents HTML does not read as markup, and how it reads them.
-struct RawTextElement
-{
-    std::string_view name;
-    State state;
-};
-// Index 0 is "none". noscript is not here: the page is shown without running scripts,
-// so its contents are markup.
-constexpr RawTextElement rawTextElements[] = {
-    {"", Data},
-    {"title", RcData},
-    {"textarea", RcData},
-    {"style", RawText},
-    {"xmp", RawText},
-    {"iframe", RawText},
-    {"noembed", RawText},
-    {"noframes", RawText},
-    {"script", ScriptData},
-    {"plaintext", Plaintext},
-};
-
-// Start tags that end svg or math content in HTML (the tree builder's "breakout" tags).
-constexpr std::string_view foreignBreakouts[] = {
-    "b", "big", "blockquote", "body", "br", "center", "code", "dd", "div", "dl", "dt",
-    "em", "embed", "h1", "h2", "h3", "h4", "h5", "h6", "head", "hr", "i", "img", "li",
-    "listing", "menu", "meta", "nobr", "ol", "p", "pre", "ruby", "s", "small", "span",
-    "strong", "strike", "sub", "sup", "table", "tt", "u", "ul", "var",
-};
-
-constexpr quint8 nameCapacity = 10;
-constexpr quint8 unknownName = nameCapacity + 1;
 // CounterClockwiseContourIntegral, the longest name of a character reference.
 constexpr qsizetype longestReferenceName = 31;
 
@@ -112,10 +67,10 @@ constexpr int toAsciiLower(int c)
     return (c >= 'A' && c <= 'Z') ? c + 0x20 : c;
 }
 
-// What ends an end tag's name: "</script>", "</script >", "</script/>".
-constexpr bool endsTagName(int c)
+// What may start a tag's name: a letter, '_', ':', or any character past ASCII.
+constexpr bool startsName(int c)
 {
-    return isSpace(c) || c == '/' || c == '>';
+    return isAsciiAlpha(c) || c == '_' || c == ':' || c >= 0x80;
 }
 
 // The next place a character occurs at or after a position, remembered while the
@@ -146,17 +101,6 @@ struct NextOf
 };
 
 } // namespace
-
-MarkupState::MarkupState(MarkupSyntax syntax)
-{
-    if (syntax == MarkupSyntax::Xml)
-        m_flags = Xml;
-}
-
-MarkupSyntax MarkupState::syntax() const
-{
-    return (m_flags & Xml) ? MarkupSyntax::Xml : MarkupSyntax::Html;
-}
 
 bool MarkupState::isData() const
 {
@@ -199,19 +143,6 @@ private:
     {
         switch (State(m_st.m_state)) {
         case Data: return data();
-        case RcData: return rcData();
-        case RawText: return rawText();
-        case ScriptData: return scriptData();
-        case Plaintext:
-            setRole(MarkupRole::Text);
-            m_pos = m_size;
-            return;
-        case ScriptDataEscaped: return escapedText(escaped);
-        case ScriptDataEscapedDash: return escapedDash(escaped);
-        case ScriptDataEscapedDashDash: return escapedDashDash(escaped);
-        case ScriptDataDoubleEscaped: return escapedText(doubleEscaped);
-        case ScriptDataDoubleEscapedDash: return escapedDash(doubleEscaped);
-        case ScriptDataDoubleEscapedDashDash: return escapedDashDash(doubleEscaped);
         case TagName:
         case BeforeAttributeName:
         case AttributeName:
@@ -235,7 +166,6 @@ private:
         case CDataSection: return cdataSection();
         case CDataSectionBracket: return cdataSectionBracket();
         case CDataSectionEnd: return cdataSectionEnd();
-        case CDataInHtmlContent: return untilGreaterThan(MarkupRole::CData);
         case ProcessingInstruction: return processingInstruction();
         case ProcessingInstructionQuestionMark: return processingInstructionQuestionMark();
         case DecimalCharacterReference: return numericCharacterReference(isAsciiDigit);
@@ -310,9 +240,8 @@ private:
     // --- Character references ----------------------------------------------------
 
     // At '&': colours a character reference that starts here. Named references are
-    // those that look like one: a letter, letters and digits, ';'. Without the table
-    // of names, "&amp" with no ';' (which HTML still reads for a few old names) stays
-    // text. Numeric ones need no ';', as in HTML.
+    // those that look like one: a letter, letters and digits, ';'. Numeric ones are
+    // coloured as far as their digits go, ';' or not.
     bool characterReference()
     {
         const int c = peek(m_pos + 1);
@@ -388,8 +317,8 @@ private:
     bool tagOpen()
     {
         const int c = peek(m_pos + 1);
-        if (isAsciiAlpha(c) || (isXml() && (c == '_' || c == ':' || c >= 0x80))) {
-            startTag(1, 0);
+        if (startsName(c)) {
+            startTag(1);
             return true;
         }
         switch (c) {
@@ -398,9 +327,9 @@ private:
             return true;
         case '/': {
             const int d = peek(m_pos + 2);
-            if (isAsciiAlpha(d) || (isXml() && (d == '_' || d == ':' || d >= 0x80)))
-                startTag(2, EndTag);
-            else if (d == '>') // "</>" is dropped by HTML; it reads as an empty tag
+            if (startsName(d))
+                startTag(2);
+            else if (d == '>') // "</>": an empty tag
                 begin(3, MarkupRole::Tag, Data);
             else if (d < 0)
                 return false;
@@ -423,236 +352,25 @@ private:
         } else if (lookingAt(m_pos + 2, "doctype", true)) {
             begin(9, MarkupRole::Doctype, Doctype);
         } else if (lookingAt(m_pos + 2, "[CDATA[")) {
-            const bool section = isXml() || m_st.m_foreignDepth > 0;
-            begin(9, MarkupRole::CData, section ? CDataSection : CDataInHtmlContent);
+            begin(9, MarkupRole::CData, CDataSection);
         } else {
             begin(2, MarkupRole::Comment, BogusComment);
         }
     }
 
-    void startTag(qsizetype openerLength, quint8 flags)
+    void startTag(qsizetype openerLength)
     {
         begin(openerLength, MarkupRole::Tag, TagName);
-        m_st.m_flags = quint8((m_st.m_flags & Xml) | flags);
-        clearName();
-    }
-
-    // Whether an end tag for the open raw-text element starts here: "</" + its name
-    // in any case + whitespace, '/' or '>'. If so, goes into it.
-    bool appropriateEndTag()
-    {
-        const std::string_view name = rawTextElements[m_st.m_rawTextElement].name;
-        if (!lookingAt(m_pos, "</") || !lookingAt(m_pos + 2, name, true)
-            || !endsTagName(peek(m_pos + 2 + qsizetype(name.size())))) {
-            return false;
-        }
-        startTag(2 + qsizetype(name.size()), EndTag);
-        std::memcpy(m_st.m_name, name.data(), name.size());
-        m_st.m_nameLength = quint8(name.size());
-        m_st.m_rawTextElement = 0;
-        return true;
-    }
-
-    void rcData()
-    {
-        setRole(MarkupRole::Text);
-        while (true) {
-            const qsizetype at = std::min(m_lessThan.from(m_view, m_pos), m_ampersand.from(m_view, m_pos));
-            m_pos = at;
-            if (at == m_size)
-                return;
-            if (m_text[at] == '&' ? characterReference() : appropriateEndTag())
-                return;
-            ++m_pos;
-        }
-    }
-
-    void rawText()
-    {
-        setRole(MarkupRole::Text);
-        while (true) {
-            m_pos = m_lessThan.from(m_view, m_pos);
-            if (m_pos == m_size || appropriateEndTag())
-                return;
-            ++m_pos;
-        }
-    }
-
-    // Script data keeps the standard's escape states: "<!--" in a script escapes it,
-    // and "<script>" inside that makes "</script>" no end until "-->". Switching at the
-    // '<' that starts "<!--", "<script" or "</script" gives the same states as the
-    // standard's character-by-character path, as the letters between change nothing.
-    void scriptData()
-    {
-        setRole(MarkupRole::Text);
-        while (true) {
-            m_pos = m_lessThan.from(m_view, m_pos);
-            if (m_pos == m_size || appropriateEndTag())
-                return;
-            if (lookingAt(m_pos + 1, "!--")) {
-                ++m_pos;
-                setState(ScriptDataEscaped);
-                return;
-            }
-            ++m_pos;
-        }
-    }
-
-    // At '<' in an escaped script: its end tag, or the start of a double escape.
-    bool scriptDataEscapedLessThan()
-    {
-        if (appropriateEndTag())
-            return true;
-        if (lookingAt(m_pos + 1, "script", true) && endsTagName(peek(m_pos + 7))) {
-            ++m_pos;
-            setState(ScriptDataDoubleEscaped);
-            return true;
-        }
-        return false;
-    }
-
-    // At '<' in a double-escaped script: "</script" goes back to the escaped state.
-    bool scriptDataDoubleEscapedLessThan()
-    {
-        if (lookingAt(m_pos + 1, "/script", true) && endsTagName(peek(m_pos + 8))) {
-            ++m_pos;
-            setState(ScriptDataEscaped);
-            return true;
-        }
-        return false;
-    }
-
-    // The escaped and the double-escaped parts of a script each have a text, a "-" and
-    // a "--" state; the two differ only in the states they go to and in what a '<' may
-    // start there.
-    struct EscapedPart
-    {
-        State text;
-        State dash;
-        State dashDash;
-        bool (MarkupTokenizer::*lessThan)();
-    };
-    static constexpr EscapedPart escaped{ScriptDataEscaped, ScriptDataEscapedDash, ScriptDataEscapedDashDash,
-                                         &MarkupTokenizer::scriptDataEscapedLessThan};
-    static constexpr EscapedPart doubleEscaped{ScriptDataDoubleEscaped, ScriptDataDoubleEscapedDash,
-                                               ScriptDataDoubleEscapedDashDash,
-                                               &MarkupTokenizer::scriptDataDoubleEscapedLessThan};
-
-    void escapedText(const EscapedPart &part)
-    {
-        setRole(MarkupRole::Text);
-        while (true) {
-            m_pos = std::min(m_lessThan.from(m_view, m_pos), m_dash.from(m_view, m_pos));
-            if (m_pos == m_size)
-                return;
-            if (m_text[m_pos] == '-') {
-                ++m_pos;
-                setState(part.dash);
-                return;
-            }
-            if ((this->*part.lessThan)())
-                return;
-            ++m_pos;
-        }
-    }
-
-    void escapedDash(const EscapedPart &part)
-    {
-        setRole(MarkupRole::Text);
-        const char16_t c = m_text[m_pos];
-        if (c == '<' && (this->*part.lessThan)())
-            return;
-        ++m_pos;
-        setState(c == '-' ? part.dashDash : part.text);
-    }
-
-    void escapedDashDash(const EscapedPart &part)
-    {
-        setRole(MarkupRole::Text);
-        const char16_t c = m_text[m_pos];
-        if (c == '<' && (this->*part.lessThan)())
-            return;
-        ++m_pos;
-        if (c == '>')
-            setState(ScriptData);
-        else if (c != '-')
-            setState(part.text);
     }
 
     // --- Tags ----------------------------------------------------------------------
 
-    bool isXml() const { return m_st.m_flags & Xml; }
-
-    void clearName()
-    {
-        std::memset(m_st.m_name, 0, sizeof m_st.m_name);
-        m_st.m_nameLength = 0;
-    }
-
-    void appendToName(char16_t c)
-    {
-        if (m_st.m_nameLength == unknownName)
-            return;
-        if (c >= 0x80 || m_st.m_nameLength == nameCapacity)
-            m_st.m_nameLength = unknownName;
-        else
-            m_st.m_name[m_st.m_nameLength++] = char(toAsciiLower(c));
-    }
-
-    bool nameIs(std::string_view name) const
-    {
-        return std::string_view(m_st.m_name, m_st.m_nameLength <= nameCapacity ? m_st.m_nameLength : 0) == name;
-    }
-
-    // A quick look before the list: most tags are none of the raw-text elements.
-    bool mayBeRawTextElement() const
-    {
-        if (m_st.m_nameLength < 3 || m_st.m_nameLength > 9)
-            return false;
-        switch (m_st.m_name[0]) {
-        case 't': case 's': case 'x': case 'i': case 'n': case 'p':
-            return true;
-        default:
-            return false;
-        }
-    }
-
-    // At '>': ends the tag and goes where HTML's tree builder would send the tokenizer:
-    // into raw text after a start tag that asks for it, unless in svg or math.
+    // At '>': ends the tag.
     void emitTag()
     {
         setRole(MarkupRole::Tag);
         ++m_pos;
-        State next = Data;
-        if (!isXml()) {
-            const bool svgOrMath = nameIs("svg") || nameIs("math");
-            quint16 &depth = m_st.m_foreignDepth;
-            if (m_st.m_flags & EndTag) {
-                if (svgOrMath && depth > 0)
-                    --depth;
-                else if (nameIs("br") || nameIs("p"))
-                    depth = 0;
-            } else if (svgOrMath) {
-                if (!(m_st.m_flags & SelfClosing) && depth < 0xFFFF)
-                    ++depth;
-            } else if (depth > 0) {
-                if (std::any_of(std::begin(foreignBreakouts), std::end(foreignBreakouts),
-                                [this](std::string_view name) { return nameIs(name); })) {
-                    depth = 0;
-                }
-            } else if (mayBeRawTextElement()) {
-                for (quint8 i = 1; i < std::size(rawTextElements); ++i) {
-                    if (nameIs(rawTextElements[i].name)) {
-                        m_st.m_rawTextElement = i;
-                        next = rawTextElements[i].state;
-                        break;
-                    }
-                }
-            }
-        }
-        m_st.m_flags &= Xml;
-        clearName();
-        setState(next);
+        setState(Data);
     }
 
     // The states inside a tag run one into the next here, by jumps as in the standard's
@@ -700,7 +418,6 @@ private:
             }
             if (c == '>')
                 goto endOfTag;
-            appendToName(c);
         }
 
     beforeAttributeName:
@@ -843,10 +560,8 @@ private:
         colour(MarkupRole::Tag);
         if (pos == m_size)
             return stopIn(SelfClosingStartTag);
-        if (text[pos] == '>') {
-            m_st.m_flags |= SelfClosing;
+        if (text[pos] == '>')
             goto endOfTag;
-        }
         goto beforeAttributeName;
 
     endOfTag:
@@ -946,16 +661,15 @@ private:
         }
     }
 
-    // Bogus comments (and what HTML reads as them) end at the first '>'.
+    // Bogus comments end at the first '>'.
     void untilGreaterThan(MarkupRole role)
     {
         throughNext(m_greaterThan, role, Data);
     }
 
+    // A DOCTYPE ends at its first '>' outside its internal subset.
     void doctype()
     {
-        if (!isXml())
-            return untilGreaterThan(MarkupRole::Doctype);
         setRole(MarkupRole::Doctype);
         for (; m_pos < m_size; ++m_pos) {
             if (m_text[m_pos] == '>') {
@@ -1003,11 +717,8 @@ private:
         }
     }
 
-    // HTML ends "<?...>" at the first '>' (a bogus comment); XML at "?>".
     void processingInstruction()
     {
-        if (!isXml())
-            return untilGreaterThan(MarkupRole::ProcessingInstruction);
         throughNext(m_questionMark, MarkupRole::ProcessingInstruction, ProcessingInstructionQuestionMark);
     }
 

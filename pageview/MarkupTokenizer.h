@@ -6,10 +6,10 @@
 
 #include <optional>
 
-// Colours markup as browsers' view-source does, reading it with the HTML standard's
-// tokenizer states. Colouring resumes from any point whose state is known, so the
-// view keeps a state every so often and colours the rows on screen from the nearest
-// one without reading the whole document.
+// Colours XML (XHTML, SVG, the XML types) as browsers' view-source does; HTML is
+// coloured by web/html's tokenizer. Colouring resumes from any point whose state is
+// known, so the view keeps a state every so often and colours the rows on screen from
+// the nearest one without reading the whole document.
 
 // What a stretch of markup is.
 enum class MarkupRole : quint8 {
@@ -46,15 +46,14 @@ enum class MarkupSyntax : quint8 { Html, Xml };
 std::optional<MarkupSyntax> markupSyntaxFor(QByteArrayView essence, QStringView text);
 
 // Where the tokenizer is between two characters: all it needs to go on from there. A
-// small value (20 bytes, no heap) to be copied and compared freely.
+// small value (4 bytes) to be copied and compared freely.
 class MarkupState
 {
 public:
     // The state at the start of a document.
-    explicit MarkupState(MarkupSyntax syntax = MarkupSyntax::Html);
+    MarkupState() = default;
 
-    MarkupSyntax syntax() const;
-    // Whether this is the plain data state outside any tag, comment or raw text.
+    // Whether this is the plain data state outside any tag, comment or section.
     bool isData() const;
 
     bool operator==(const MarkupState &) const = default;
@@ -65,13 +64,8 @@ private:
 
     quint8 m_state = 0; // the tokenizer state
     quint8 m_returnState = 0; // where a numeric character reference returns to
-    quint8 m_rawTextElement = 0; // whose end tag ends the raw text
     quint8 m_pending = 0; // characters of an already recognised opener still to colour
     MarkupRole m_pendingRole = MarkupRole::Text;
-    quint8 m_flags = 0; // end tag, self-closing, XML
-    quint8 m_nameLength = 0; // of the tag name so far; 11 when it is none we look for
-    char m_name[10] = {}; // the tag name so far, in lower case
-    quint16 m_foreignDepth = 0; // how deep in svg and math
 };
 
 // Colours text (a row, a line, a slice: any piece of the document) from the state the
@@ -81,7 +75,7 @@ private:
 //
 // following is the document's text after text (or an empty view at the end of the
 // document): a few characters of it decide whether something that starts in text is
-// markup ("<" then a letter, "&amp;", "</script>"). With it, colouring a piece and then
+// markup ("<" then a letter, "&amp;", "<![CDATA["). With it, colouring a piece and then
 // the rest gives the same colours and the same state as colouring both at once.
 // Linear in the length of text; no more than 40 characters of following are read.
 MarkupState tokenizeMarkup(QStringView text, MarkupState state, QList<MarkupSpan> *spans,

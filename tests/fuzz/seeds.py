@@ -111,12 +111,12 @@ def seeds(target):
                 if len(row) > 1 and row[1]:
                     yield row[0] + b'\xff' + row[1]
     elif target == 'markuptokenizer':
-        # The first byte picks the syntax and where to cut the text in two.
+        # The first byte picks where to cut the text in two.
         for row in test_rows('tst_markuptokenizer.cpp', VIEW_TESTS):
             text = b''.join(row)
             if text:
                 yield b'\x40' + text
-                yield b'\x41' + text
+                yield b'\xa0' + text
     elif target == 'linewrapping':
         # Two bytes for the width in cells, then the document.
         for row in test_rows('tst_linewrapping.cpp', VIEW_TESTS):

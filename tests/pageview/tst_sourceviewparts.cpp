@@ -181,8 +181,11 @@ void TestSourceViewParts::colouringFromCheckpointsIsColouringFromTheStart()
     // The counter is read at once; the signal comes with the next look at it.
     QTRY_VERIFY(!advanced.isEmpty());
 
-    QList<MarkupSpan> whole;
-    tokenizeMarkup(document, MarkupState(MarkupSyntax::Html), &whole);
+    // The whole document coloured in one piece, from its start.
+    MarkupColouring fromTheStart;
+    fromTheStart.reset(document, MarkupSyntax::Html);
+    QTRY_VERIFY(fromTheStart.isReadyAt(0));
+    const QList<MarkupSpan> whole = fromTheStart.spans(0, document.size());
     const auto roleAt = [&whole](qsizetype offset) {
         const auto it = std::upper_bound(whole.begin(), whole.end(), offset,
                                          [](qsizetype value, const MarkupSpan &span) { return value < span.start; });

@@ -1,4 +1,4 @@
-// The markup tokenizer: any text, whole and cut in two anywhere.
+// The XML colouring: any text, whole and cut in two anywhere.
 
 #include "FuzzCheck.h"
 #include "MarkupTokenizer.h"
@@ -36,20 +36,19 @@ QList<MarkupSpan> joined(QList<MarkupSpan> first, const QList<MarkupSpan> &secon
 
 } // namespace
 
-// The first byte picks the syntax and where to cut; the rest is the text, as UTF-8.
+// The first byte picks where to cut; the rest is the text, as UTF-8.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size == 0)
         return 0;
-    const MarkupSyntax syntax = data[0] & 1 ? MarkupSyntax::Xml : MarkupSyntax::Html;
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
-    const MarkupState start(syntax);
+    const MarkupState start;
 
     QList<MarkupSpan> whole;
     const MarkupState end = tokenizeMarkup(text, start, &whole);
     checkCover(whole, text.size());
 
-    const qsizetype cut = text.isEmpty() ? 0 : (data[0] >> 1) * text.size() / 127;
+    const qsizetype cut = data[0] * text.size() / 255;
     QList<MarkupSpan> first;
     QList<MarkupSpan> second;
     const QStringView view(text);
