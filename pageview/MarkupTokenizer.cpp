@@ -772,8 +772,16 @@ std::optional<MarkupSyntax> markupSyntaxFor(QByteArrayView essence, QStringView 
         return MarkupSyntax::Xml;
     if (!essence.isEmpty())
         return std::nullopt;
-    const QStringView body = text.trimmed();
-    if (!body.startsWith(u'<'))
+    // As a browser sniffs an unlabelled body: only its first 1,445 characters are
+    // looked at, past ASCII whitespace, so a page of nothing but spaces is not read
+    // through on the window's thread.
+    constexpr qsizetype sniffed = 1445;
+    const QStringView head = text.first(std::min(text.size(), sniffed));
+    qsizetype start = 0;
+    while (start < head.size() && (head[start] == u' ' || head[start] == u'\t' || head[start] == u'\n' || head[start] == u'\r' || head[start] == u'\f'))
+        ++start;
+    const QStringView body = text.sliced(start);
+    if (start == head.size() || !body.startsWith(u'<'))
         return std::nullopt;
     return body.startsWith(u"<?xml") ? MarkupSyntax::Xml : MarkupSyntax::Html;
 }

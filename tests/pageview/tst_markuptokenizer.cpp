@@ -315,6 +315,12 @@ void TestMarkupTokenizer::syntaxFor_data()
     QTest::newRow("unlabelled markup") << QByteArray() << u"\n  <p>"_s << int(MarkupSyntax::Html);
     QTest::newRow("unlabelled XML") << QByteArray() << u"<?xml version=\"1.0\"?>"_s << int(MarkupSyntax::Xml);
     QTest::newRow("unlabelled text") << QByteArray() << u"a <p>"_s << -1;
+    QTest::newRow("unlabelled, form feed and tab before markup") << QByteArray() << u"\f\t\r\n<p>"_s << int(MarkupSyntax::Html);
+    QTest::newRow("unlabelled, markup just inside the sniffed head") << QByteArray() << (QString(1444, u' ') + u"<p>"_s)
+                                                                     << int(MarkupSyntax::Html);
+    QTest::newRow("unlabelled, markup past the sniffed head") << QByteArray() << (QString(1445, u'\n') + u"<p>"_s) << -1;
+    QTest::newRow("unlabelled, whitespace only") << QByteArray() << QString(5000, u' ') << -1;
+    QTest::newRow("unlabelled, a no-break space is not whitespace") << QByteArray() << u"\u00a0<p>"_s << -1;
 }
 
 void TestMarkupTokenizer::syntaxFor()
