@@ -1,5 +1,7 @@
 #include "StylesheetColouring.h"
 
+#include "MarkupColours.h"
+
 #include "CssTokenizer.h"
 
 #include <QTextCharFormat>
@@ -164,7 +166,7 @@ QList<QTextLayout::FormatRange> StylesheetColouring::formats(qsizetype from, qsi
         if (span.start >= length)
             continue;
         QTextCharFormat format;
-        format.setForeground(colours.colour(span.role));
+        format.setForeground(span.link ? linkColour(palette) : colours.colour(span.role));
         format.setFontUnderline(span.link);
         formats.append({int(span.start), int(std::min(span.length, length - span.start)), format});
     }
