@@ -26,7 +26,8 @@ class StylesheetColouring;
 // document as the exact string it was given, and shows it row by row, laying out only
 // the rows on screen. Markup is coloured, lines are numbered in a gutter, and the view
 // finds text (Ctrl+F, F3), goes to a line (Ctrl+G), wraps long lines (Alt+Z) and
-// zooms (Ctrl+wheel, Ctrl++, Ctrl+-, Ctrl+0). The rows and their painting are the
+// zooms (Ctrl+wheel, Ctrl++, Ctrl+-, Ctrl+0); addresses in HTML and CSS are links,
+// followed with a click or Enter. The rows and their painting are the
 // RowLayer's, the find field's work the FindController's, the caret and the selection
 // the CaretNavigator's, selecting with the mouse the DragSelection's, the zoom the
 // ViewZoom's and the parse-error marks' keys and tooltips the ErrorNavigation's; this
