@@ -363,6 +363,22 @@ bool MarkupColouring::findBaseHref()
 {
     if (m_baseHref || m_syntax != MarkupSyntax::Html)
         return false;
+    if (m_baseSearchedBlocks == 0 && m_scan.blocksDone() == 0) {
+        // The first block, which holds the head of nearly every page, is read here at
+        // once when the scan has not got through it yet: no link on the first screen is
+        // shown resolved against the page's own address while its base waits to be read.
+        const QStringView view(m_document);
+        html::Checkpoint state;
+        CountingSink errors;
+        BaseFinder base(view, errors);
+        html::Tokenizer(base, false).run(view, state, std::min(view.size(), checkpointSpacing));
+        m_baseSearchedBlocks = 1;
+        if (base.hrefStart >= 0) {
+            m_baseHref = readCharacterReferences(view.sliced(base.hrefStart, base.hrefEnd - base.hrefStart));
+            return true;
+        }
+        return false;
+    }
     const qsizetype done = m_scan.blocksDone();
     for (; m_baseSearchedBlocks < done; ++m_baseSearchedBlocks) {
         const auto [start, end] = m_blockBases[size_t(m_baseSearchedBlocks)];
@@ -425,6 +441,13 @@ QList<MarkupColouring::Link> MarkupColouring::linksIn(qsizetype from, qsizetype 
 {
     if (m_syntax != MarkupSyntax::Html || !isReadyAt(from) || from >= to)
         return {};
+    // The scan may have read the base since it last said so: links are never given out
+    // resolved against a base already superseded. The rows shown are told after this
+    // turn of the loop, since this may be asked while they are painted.
+    if (findBaseHref() && m_linksTo > m_linksFrom) {
+        forgetLinks();
+        QMetaObject::invokeMethod(this, &MarkupColouring::linksChanged, Qt::QueuedConnection);
+    }
     if (from < m_linksFrom || to > m_linksTo)
         findLinks(from, to);
     QList<Link> result;
