@@ -561,6 +561,7 @@ void SourceView::setDocumentAddress(const QString &address)
 {
     m_documentAddress = address;
     m_colouring->setDocumentAddress(address);
+    m_stylesheet->setDocumentAddress(address);
     m_layer.forgetLayouts();
     viewport()->update();
     SourceViewAccessible::notifyLinkChanged(this);

@@ -6,6 +6,7 @@
 #include "MarkupLinks.h"
 #include "SourceView.h"
 #include "SourceViewAccessible.h"
+#include "StylesheetColouring.h"
 
 #include <QAccessible>
 #include <QSignalSpy>
@@ -56,6 +57,8 @@ private slots:
     void linksInRowsCutAnywhere();
     void referencesRead_data();
     void referencesRead();
+    void stylesheetUnderlinesFetchedAddresses_data();
+    void stylesheetUnderlinesFetchedAddresses();
     void linkColourReads_data();
     void linkColourReads();
     void followingInTheView_data();
@@ -278,6 +281,38 @@ void TestMarkupLinks::referencesRead()
     QFETCH(QString, written);
     QFETCH(QString, read);
     QCOMPARE(readCharacterReferences(written), read);
+}
+
+void TestMarkupLinks::stylesheetUnderlinesFetchedAddresses_data()
+{
+    QTest::addColumn<QString>("at");
+    QTest::addColumn<bool>("underlined");
+
+    QTest::newRow("a relative url()") << "img/bg" << true;
+    QTest::newRow("a data: image") << "data:" << false;
+    QTest::newRow("an @import of a javascript: address") << "javascript" << false;
+    QTest::newRow("a protocol-relative @import") << "//cdn" << true;
+}
+
+void TestMarkupLinks::stylesheetUnderlinesFetchedAddresses()
+{
+    QFETCH(QString, at);
+    QFETCH(bool, underlined);
+    const QString sheet = QStringLiteral("@import \"//cdn.test/a.css\";\n@import \"javascript:x\";\n"
+                                         "a { background: url(img/bg.png) }\nb { background: url(data:image/png,AAAA) }\n");
+    StylesheetColouring colouring;
+    colouring.setDocumentAddress(pageAddress);
+    colouring.reset(sheet, true);
+    QTRY_VERIFY(colouring.isReadyAt(sheet.size()));
+    const qsizetype offset = sheet.indexOf(at);
+    bool found = false;
+    for (const StylesheetSpan &span : colouring.spans(0, sheet.size())) {
+        if (span.start <= offset && offset < span.start + span.length)
+            found = span.link;
+    }
+    QCOMPARE(found, underlined);
+    // Not underlined, it is still an address: its tooltip says why it is no link.
+    QVERIFY(colouring.linkAt(offset));
 }
 
 void TestMarkupLinks::linkColourReads_data()
