@@ -1,5 +1,6 @@
 #include "MarkupColouring.h"
 
+#include <algorithm>
 #include <numeric>
 
 using html::State;
@@ -13,6 +14,10 @@ constexpr qsizetype lookahead = 40;
 // whether a tag starts there.
 constexpr qsizetype tagLookahead = 64;
 constexpr size_t recentLimit = 4096;
+// Links are read for this much of the page at a time around the rows asked for, and
+// this much further, so that a tag that starts in the first part ends in the run.
+constexpr qsizetype linkWindow = 16 * 1024;
+constexpr qsizetype linkSlack = 16 * 1024;
 
 // Counts parse errors; the scan wants nothing else.
 class CountingSink : public html::TokenSink
@@ -172,6 +177,10 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
     m_xmlCheckpoints.clear();
     m_blockErrors.clear();
     m_errorCount = -1;
+    m_blockBases.clear();
+    m_baseSearchedBlocks = 0;
+    m_baseHref.reset();
+    forgetLinks();
     if (!syntax)
         return;
     // Checkpoint k + 1 is written by block k; checkpoint 0 is the document's start.
@@ -187,11 +196,14 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
     }
     m_checkpoints.assign(size_t(blocks) + 1, html::Checkpoint());
     m_blockErrors.assign(size_t(blocks), 0);
+    m_blockBases.assign(size_t(blocks), {-1, -1});
     m_scan.start(m_document, checkpointSpacing, [this, view](qsizetype index, qsizetype, qsizetype to) {
         html::Checkpoint state = m_checkpoints[size_t(index)];
         CountingSink sink;
-        html::Tokenizer(sink, false).run(view, state, to);
+        BaseFinder base(view, sink);
+        html::Tokenizer(base, false).run(view, state, to);
         m_blockErrors[size_t(index)] = sink.count;
+        m_blockBases[size_t(index)] = {base.hrefStart, base.hrefEnd};
         m_checkpoints[size_t(index) + 1] = state;
     });
 }
@@ -201,6 +213,10 @@ void MarkupColouring::scanAdvanced()
     if (m_syntax == MarkupSyntax::Html && m_scan.finished() && m_errorCount < 0) {
         m_errorCount = std::accumulate(m_blockErrors.begin(), m_blockErrors.end(), qsizetype(0));
         emit errorsCounted(m_errorCount);
+    }
+    if (findBaseHref() && m_linksTo > m_linksFrom) {
+        forgetLinks();
+        emit linksChanged();
     }
     emit advanced();
 }
@@ -249,7 +265,9 @@ QList<MarkupSpan> MarkupColouring::spans(qsizetype from, qsizetype to, QList<Par
         sink.pastTheEnd = true;
         tokenizer.run(view, state, std::min(view.size(), state.position() + tagLookahead));
     }
-    return sink.spans();
+    QList<MarkupSpan> result = sink.spans();
+    markLinks(result, from, to);
+    return result;
 }
 
 QList<ParseErrorMark> MarkupColouring::errorsInBlock(qsizetype block)
@@ -321,4 +339,167 @@ QList<MarkupSpan> MarkupColouring::xmlSpans(qsizetype from, qsizetype to)
         m_xmlRecent.clear();
     m_xmlRecent.insert_or_assign(to, after);
     return result;
+}
+
+// ---- Links
+
+void MarkupColouring::setDocumentAddress(const QString &address)
+{
+    if (address == m_documentAddress)
+        return;
+    m_documentAddress = address;
+    forgetLinks();
+}
+
+void MarkupColouring::forgetLinks()
+{
+    m_links.clear();
+    m_linksFrom = m_linksTo = 0;
+}
+
+// The scan records each block's first <base href>; the first block that has one holds
+// the page's first. Whether one was found now.
+bool MarkupColouring::findBaseHref()
+{
+    if (m_baseHref || m_syntax != MarkupSyntax::Html)
+        return false;
+    if (m_baseSearchedBlocks == 0 && m_scan.blocksDone() == 0) {
+        // The first block, which holds the head of nearly every page, is read here at
+        // once when the scan has not got through it yet: no link on the first screen is
+        // shown resolved against the page's own address while its base waits to be read.
+        const QStringView view(m_document);
+        html::Checkpoint state;
+        CountingSink errors;
+        BaseFinder base(view, errors);
+        html::Tokenizer(base, false).run(view, state, std::min(view.size(), checkpointSpacing));
+        m_baseSearchedBlocks = 1;
+        if (base.hrefStart >= 0) {
+            m_baseHref = readCharacterReferences(view.sliced(base.hrefStart, base.hrefEnd - base.hrefStart));
+            return true;
+        }
+        return false;
+    }
+    const qsizetype done = m_scan.blocksDone();
+    for (; m_baseSearchedBlocks < done; ++m_baseSearchedBlocks) {
+        const auto [start, end] = m_blockBases[size_t(m_baseSearchedBlocks)];
+        if (start >= 0) {
+            m_baseHref = readCharacterReferences(QStringView(m_document).sliced(start, end - start));
+            return true;
+        }
+    }
+    return false;
+}
+
+// A state a run can start from and see whole every tag after it: a row coloured lately
+// or a checkpoint, the nearest before offset that is not inside a tag.
+html::Checkpoint MarkupColouring::stateOutsideTagBefore(qsizetype offset)
+{
+    html::Checkpoint best = stateAt(offset);
+    if (!insideTag(best.state()))
+        return best;
+    std::optional<html::Checkpoint> found;
+    int looked = 0;
+    for (auto it = m_recent.upper_bound(offset); it != m_recent.begin() && looked < 256; ++looked) {
+        --it;
+        if (!insideTag(it->second.state())) {
+            found = it->second;
+            break;
+        }
+    }
+    // A tag as long as a few blocks is a data: address; it is read from where it began.
+    for (qsizetype index = std::min<qsizetype>(offset / checkpointSpacing, qsizetype(m_checkpoints.size()) - 1), looked = 0;
+         index >= 0 && looked < 4; --index, ++looked) {
+        const html::Checkpoint &checkpoint = m_checkpoints[size_t(index)];
+        if (checkpoint.position() > offset || insideTag(checkpoint.state()))
+            continue;
+        if (!found || checkpoint.position() > found->position())
+            found = checkpoint;
+        break;
+    }
+    return found.value_or(best);
+}
+
+void MarkupColouring::findLinks(qsizetype from, qsizetype to)
+{
+    findBaseHref();
+    const html::Checkpoint state = stateOutsideTagBefore(from);
+    const qsizetype windowEnd = std::min(m_document.size(), std::max(to, from + linkWindow));
+    const qsizetype stop = std::min(m_document.size(), windowEnd + linkSlack);
+    LinkResolver resolver(m_documentAddress);
+    if (m_baseHref)
+        resolver.setBaseHref(*m_baseHref);
+    m_links.clear();
+    for (MarkupLink &link : markupLinks(m_document, state, stop)) {
+        LinkResolver::Resolution resolved = resolver.resolve(link.written);
+        m_links.append({link.start, link.end, std::move(link.written), std::move(resolved)});
+    }
+    m_linksFrom = state.position();
+    m_linksTo = stop == m_document.size() ? stop + 1 : windowEnd;
+}
+
+QList<MarkupColouring::Link> MarkupColouring::linksIn(qsizetype from, qsizetype to)
+{
+    if (m_syntax != MarkupSyntax::Html || !isReadyAt(from) || from >= to)
+        return {};
+    // The scan may have read the base since it last said so: links are never given out
+    // resolved against a base already superseded. The rows shown are told after this
+    // turn of the loop, since this may be asked while they are painted.
+    if (findBaseHref() && m_linksTo > m_linksFrom) {
+        forgetLinks();
+        QMetaObject::invokeMethod(this, &MarkupColouring::linksChanged, Qt::QueuedConnection);
+    }
+    if (from < m_linksFrom || to > m_linksTo)
+        findLinks(from, to);
+    QList<Link> result;
+    // In order, and apart: the first that ends after from is where the overlap starts.
+    auto it = std::lower_bound(m_links.cbegin(), m_links.cend(), from, [](const Link &link, qsizetype at) { return link.end <= at; });
+    for (; it != m_links.cend() && it->start < to; ++it) {
+        if (it->end > from)
+            result.append(*it);
+    }
+    return result;
+}
+
+std::optional<MarkupColouring::Link> MarkupColouring::linkAt(qsizetype offset)
+{
+    for (const Link &link : linksIn(offset, offset + 1)) {
+        if (link.start <= offset && offset < link.end)
+            return link;
+    }
+    return std::nullopt;
+}
+
+// Splits the spans of [from, to) where a link begins and ends, and marks the link's.
+void MarkupColouring::markLinks(QList<MarkupSpan> &spans, qsizetype from, qsizetype to)
+{
+    QList<std::pair<qsizetype, qsizetype>> underlined;
+    for (const Link &link : linksIn(from, to)) {
+        if (link.resolved.isLink())
+            underlined.append({std::max(link.start, from) - from, std::min(link.end, to) - from});
+    }
+    if (underlined.isEmpty())
+        return;
+    QList<MarkupSpan> result;
+    result.reserve(spans.size() + 2 * underlined.size());
+    auto next = underlined.cbegin();
+    for (const MarkupSpan &span : std::as_const(spans)) {
+        qsizetype at = span.start;
+        const qsizetype end = span.start + span.length;
+        while (at < end) {
+            while (next != underlined.cend() && next->second <= at)
+                ++next;
+            if (next == underlined.cend() || next->first >= end) {
+                result.append({at, end - at, span.role, false});
+                break;
+            }
+            if (next->first > at) {
+                result.append({at, next->first - at, span.role, false});
+                at = next->first;
+            }
+            const qsizetype linkEnd = std::min(end, next->second);
+            result.append({at, linkEnd - at, span.role, true});
+            at = linkEnd;
+        }
+    }
+    spans = std::move(result);
 }

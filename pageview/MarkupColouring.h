@@ -1,6 +1,8 @@
 #pragma once
 
 #include "BackgroundScan.h"
+#include "LinkResolver.h"
+#include "MarkupLinks.h"
 #include "MarkupTokenizer.h"
 #include "ParseErrorMarks.h"
 #include "Tokenizer.h"
@@ -44,11 +46,34 @@ public:
     std::optional<ParseErrorMark> nextError(qsizetype offset);
     std::optional<ParseErrorMark> previousError(qsizetype offset);
 
+    // Links in HTML: the addresses in attribute values that name a resource, read
+    // from the tags around the rows asked for, resolved against the page's address or
+    // its first <base href>. Only an http or https address is a link (underlined,
+    // followed); another keeps the reason it is not.
+    struct Link
+    {
+        qsizetype start = 0;
+        qsizetype end = 0;
+        QString written; // character references read
+        LinkResolver::Resolution resolved;
+    };
+    // Where the document came from, after redirects.
+    void setDocumentAddress(const QString &address);
+    // The links that overlap [from, to), in order; none before the colours reach from.
+    QList<Link> linksIn(qsizetype from, qsizetype to);
+    // The link with the character at offset in it.
+    std::optional<Link> linkAt(qsizetype offset);
+    // The first <base> element's href, character references read, once the scan has
+    // read up to it; none before, and none in a page without one.
+    const std::optional<QString> &baseHref() const { return m_baseHref; }
+
 signals:
     // More of the document can be coloured.
     void advanced();
     // The scan has read the whole page and counted its parse errors.
     void errorsCounted(qsizetype count);
+    // Links already given out resolve otherwise now: a <base href> was found.
+    void linksChanged();
 
 private:
     html::Checkpoint stateAt(qsizetype offset);
@@ -56,6 +81,12 @@ private:
     MarkupState xmlStateAt(qsizetype offset);
     QList<MarkupSpan> xmlSpans(qsizetype from, qsizetype to);
     void scanAdvanced();
+    // Links ------------------------------------------------------------------------
+    html::Checkpoint stateOutsideTagBefore(qsizetype offset);
+    void findLinks(qsizetype from, qsizetype to);
+    void markLinks(QList<MarkupSpan> &spans, qsizetype from, qsizetype to);
+    bool findBaseHref();
+    void forgetLinks();
 
     QString m_document;
     std::optional<MarkupSyntax> m_syntax;
@@ -65,6 +96,15 @@ private:
     std::vector<quint32> m_blockErrors;
     std::vector<MarkupState> m_xmlCheckpoints;
     qsizetype m_errorCount = -1;
+    // Where each block's first <base href> value stands ({-1, -1} for none).
+    std::vector<std::pair<qsizetype, qsizetype>> m_blockBases;
+    qsizetype m_baseSearchedBlocks = 0;
+    std::optional<QString> m_baseHref;
+    QString m_documentAddress;
+    // The links of the tags that start in [m_linksFrom, m_linksTo).
+    QList<Link> m_links;
+    qsizetype m_linksFrom = 0;
+    qsizetype m_linksTo = 0;
     // After the checkpoints, so that it is destroyed first: its thread writes them.
     BackgroundScan m_scan;
     // States at the rows coloured lately, so that the next row goes on from there.

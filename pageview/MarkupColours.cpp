@@ -1,5 +1,7 @@
 #include "MarkupColours.h"
 
+#include <cmath>
+
 namespace {
 
 // Hue and saturation per role, close to what browsers' view-source uses: tags
@@ -31,6 +33,17 @@ QColor mix(const QColor &a, const QColor &b, qreal share)
 
 } // namespace
 
+QColor linkColour(const QPalette &palette)
+{
+    const QColor base = palette.color(QPalette::Base);
+    QColor link = palette.color(QPalette::Link);
+    // A theme that leaves the light theme's dark blue on a dark base gets it lightened.
+    const bool darkBase = base.lightnessF() < 0.5;
+    if (std::abs(link.lightnessF() - base.lightnessF()) < 0.4)
+        link = QColor::fromHslF(link.hslHueF() < 0 ? 0.6 : link.hslHueF(), link.hslSaturationF(), darkBase ? 0.72 : 0.35);
+    return link;
+}
+
 MarkupColours::MarkupColours(const QPalette &palette)
 {
     const QColor base = palette.color(QPalette::Base);
@@ -45,4 +58,5 @@ MarkupColours::MarkupColours(const QPalette &palette)
     m_matchMark = mix(palette.color(QPalette::Highlight), base, 0.6);
     // Red, and brighter than the text colours: a thin line must stand out against both.
     m_errorMark = QColor::fromHsl(355, 230, darkBase ? 150 : 120);
+    m_link = linkColour(palette);
 }

@@ -22,10 +22,17 @@ public:
     QColor matchMark() const { return m_matchMark; }
     // The wavy line under a parse error.
     QColor errorMark() const { return m_errorMark; }
+    // A link's text and underline: the palette's link colour, made lighter or darker
+    // where it would read badly against the base.
+    QColor link() const { return m_link; }
 
 private:
     std::array<QColor, 9> m_colours;
     QColor m_lineNumbers;
     QColor m_matchMark;
     QColor m_errorMark;
+    QColor m_link;
 };
+
+// The same link colour for views without the markup colours (stylesheets).
+QColor linkColour(const QPalette &palette);

@@ -30,6 +30,7 @@ struct MarkupSpan
     qsizetype start;
     qsizetype length;
     MarkupRole role;
+    bool link = false; // an address to follow: underlined
 
     bool operator==(const MarkupSpan &) const = default;
 };

@@ -240,7 +240,8 @@ QTextLayout *RowLayer::layoutFor(const Row &row)
             if (span.role == MarkupRole::Text || span.start >= shown.size())
                 continue;
             QTextCharFormat format;
-            format.setForeground(colours.colour(span.role));
+            format.setForeground(span.link ? colours.link() : colours.colour(span.role));
+            format.setFontUnderline(span.link);
             formats.append({int(span.start), int(std::min(span.length, shown.size() - span.start)), format});
         }
         if (m_errorMarksShown) {

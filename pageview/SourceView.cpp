@@ -81,6 +81,11 @@ SourceView::SourceView(QWidget *parent)
         m_layer.forgetUncolouredLayouts();
         viewport()->update();
     });
+    connect(m_colouring.get(), &MarkupColouring::linksChanged, this, [this] {
+        m_layer.forgetLayouts();
+        viewport()->update();
+        SourceViewAccessible::notifyLinkChanged(this);
+    });
 
     SourceViewAccessible::install();
     showDocument(QString());
@@ -317,6 +322,7 @@ void SourceView::selectionChanged()
     m_fields->find()->selectionMoved(anchor(), cursorPosition());
     SourceViewAccessible::notifyCaretMoved(this);
     SourceViewAccessible::notifySelectionChanged(this);
+    SourceViewAccessible::notifyLinkChanged(this);
 }
 
 void SourceView::scrollToRow(qsizetype row)
@@ -457,6 +463,14 @@ void SourceView::keyPressEvent(QKeyEvent *event)
         m_fields->close();
         return;
     }
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (const auto link = linkAtCaret(); link && link->second) {
+            event->accept();
+            emit linkActivated(link->first);
+            return;
+        }
+    }
     const CaretInput::KeyCommand command = CaretInput::fromKey(*event);
     if (command.copy) {
         copySelection(QClipboard::Clipboard);
@@ -541,21 +555,55 @@ void SourceView::setTopLine(qsizetype line)
     scrollToRow(m_rows.firstRowOf(std::clamp<qsizetype>(line, 0, last)));
 }
 
-// ---- Links in a stylesheet
+// ---- Links
+
+void SourceView::setDocumentAddress(const QString &address)
+{
+    m_documentAddress = address;
+    m_colouring->setDocumentAddress(address);
+    m_stylesheet->setDocumentAddress(address);
+    m_layer.forgetLayouts();
+    viewport()->update();
+    SourceViewAccessible::notifyLinkChanged(this);
+}
 
 std::optional<std::pair<QString, bool>> SourceView::linkAtPoint(QPoint viewportPos)
 {
-    if (!m_stylesheet->isActive() || rowCount() == 0)
+    if (rowCount() == 0 || (!m_stylesheet->isActive() && !m_colouring->isActive()))
         return std::nullopt;
     const qsizetype offset = offsetAt(viewportPos);
     // offsetAt gives the nearest boundary; the character under the pointer is the one
     // whose box holds it.
     const QRectF box = characterRect(offset);
     const qsizetype under = viewportPos.x() < box.left() && offset > 0 ? offset - 1 : offset;
-    const auto link = m_stylesheet->linkAt(under);
-    if (!link)
+    return linkAtOffset(under);
+}
+
+std::optional<std::pair<QString, bool>> SourceView::linkAtCaret()
+{
+    // A caret just after a link's last character is still on it, as it is drawn there.
+    const qsizetype caret = cursorPosition();
+    if (auto link = linkAtOffset(caret))
+        return link;
+    return caret > 0 ? linkAtOffset(caret - 1) : std::nullopt;
+}
+
+std::optional<std::pair<QString, bool>> SourceView::linkAtOffset(qsizetype offset)
+{
+    LinkResolver::Resolution resolved;
+    if (m_stylesheet->isActive()) {
+        const auto link = m_stylesheet->linkAt(offset);
+        if (!link)
+            return std::nullopt;
+        resolved = LinkResolver(m_documentAddress).resolve(link->written);
+    } else if (m_colouring->isActive()) {
+        auto link = m_colouring->linkAt(offset);
+        if (!link)
+            return std::nullopt;
+        resolved = std::move(link->resolved);
+    } else {
         return std::nullopt;
-    const LinkResolver::Resolution resolved = LinkResolver(m_documentAddress).resolve(link->written);
+    }
     if (resolved.isLink())
         return std::pair(resolved.address, true);
     return std::pair(resolved.reason, false);

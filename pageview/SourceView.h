@@ -26,7 +26,8 @@ class StylesheetColouring;
 // document as the exact string it was given, and shows it row by row, laying out only
 // the rows on screen. Markup is coloured, lines are numbered in a gutter, and the view
 // finds text (Ctrl+F, F3), goes to a line (Ctrl+G), wraps long lines (Alt+Z) and
-// zooms (Ctrl+wheel, Ctrl++, Ctrl+-, Ctrl+0). The rows and their painting are the
+// zooms (Ctrl+wheel, Ctrl++, Ctrl+-, Ctrl+0); addresses in HTML and CSS are links,
+// followed with a click or Enter. The rows and their painting are the
 // RowLayer's, the find field's work the FindController's, the caret and the selection
 // the CaretNavigator's, selecting with the mouse the DragSelection's, the zoom the
 // ViewZoom's and the parse-error marks' keys and tooltips the ErrorNavigation's; this
@@ -68,7 +69,12 @@ public:
     void setTopLine(qsizetype line);
 
     // Where the document came from, after redirects: its links resolve against it.
-    void setDocumentAddress(const QString &address) { m_documentAddress = address; }
+    void setDocumentAddress(const QString &address);
+
+    // The link the caret is in (or just after): its absolute address and true, or the
+    // reason it is none and false; nothing where the caret is on no link. Enter
+    // follows it.
+    std::optional<std::pair<QString, bool>> linkAtCaret();
 
     // The document as it is shown, row by row; a huge one is indexed in slices.
     qsizetype rowCount() const { return m_rows.rowCount(); }
@@ -125,7 +131,8 @@ public:
     void offerSelection() { copySelection(QClipboard::Selection); }
 
 signals:
-    // A click on a link, pressed and released without moving: its absolute address.
+    // A click on a link, pressed and released without moving, or Enter with the caret
+    // in one: its absolute address.
     void linkActivated(const QString &address);
     // A mouse button went down on the text; position is in the view's own pixels.
     void pressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF position);
@@ -154,6 +161,7 @@ private:
     // The absolute address of the link at a point of the viewport, or the reason it
     // is none; nothing where there is no link.
     std::optional<std::pair<QString, bool>> linkAtPoint(QPoint viewportPos);
+    std::optional<std::pair<QString, bool>> linkAtOffset(qsizetype offset);
     void showDocument(const QString &text);
     void backgroundSlice();
     void takeInLines();

@@ -57,6 +57,35 @@ void SourceViewAccessible::notifySelectionChanged(SourceView *view)
         QAccessible::updateAccessibility(selectionChangedEvent(view).get());
 }
 
+void SourceViewAccessible::notifyLinkChanged(SourceView *view)
+{
+    if (!QAccessible::isActive())
+        return;
+    if (const std::unique_ptr<QAccessibleEvent> event = linkChangedEvent(view))
+        QAccessible::updateAccessibility(event.get());
+}
+
+QString SourceViewAccessible::linkDescription(SourceView *view)
+{
+    const auto link = view->linkAtCaret();
+    if (!link)
+        return {};
+    // The reason is plain text already, escaped where the page's text could mislead.
+    return link->second ? QStringLiteral("Link: %1").arg(link->first) : link->first;
+}
+
+std::unique_ptr<QAccessibleEvent> SourceViewAccessible::linkChangedEvent(SourceView *view)
+{
+    auto *accessible = dynamic_cast<SourceViewAccessible *>(QAccessible::queryAccessibleInterface(view));
+    if (!accessible)
+        return nullptr;
+    QString description = linkDescription(view);
+    if (description == accessible->m_linkDescription)
+        return nullptr;
+    accessible->m_linkDescription = std::move(description);
+    return std::make_unique<QAccessibleEvent>(view, QAccessible::DescriptionChanged);
+}
+
 std::unique_ptr<QAccessibleEvent> SourceViewAccessible::textReplacedEvent(SourceView *view)
 {
     // Qt keeps one interface per view, made when first asked for.
@@ -131,6 +160,10 @@ QString SourceViewAccessible::text(QAccessible::Text t) const
         return view()->text();
     if (t == QAccessible::Name && QAccessibleWidget::text(t).isEmpty())
         return QStringLiteral("Page source");
+    if (t == QAccessible::Description) {
+        if (QString link = linkDescription(view()); !link.isEmpty())
+            return link;
+    }
     return QAccessibleWidget::text(t);
 }
 

@@ -26,12 +26,19 @@ public:
     static void notifyTextReplaced(SourceView *view);
     static void notifyCaretMoved(SourceView *view);
     static void notifySelectionChanged(SourceView *view);
+    // The caret came onto a link or left it: the view's description tells its address.
+    static void notifyLinkChanged(SourceView *view);
 
     // The events those send. The first takes what it reports as known to the reader;
     // it is null when there is nothing to tell.
     static std::unique_ptr<QAccessibleEvent> textReplacedEvent(SourceView *view);
     static std::unique_ptr<QAccessibleTextCursorEvent> caretMovedEvent(SourceView *view);
     static std::unique_ptr<QAccessibleTextSelectionEvent> selectionChangedEvent(SourceView *view);
+    // Null when the description is what it was last told as.
+    static std::unique_ptr<QAccessibleEvent> linkChangedEvent(SourceView *view);
+    // The description while the caret is on a link ("Link: https://...") or on an
+    // address that is none (why not); empty elsewhere.
+    static QString linkDescription(SourceView *view);
 
     void *interface_cast(QAccessible::InterfaceType type) override;
     QAccessible::State state() const override;
@@ -66,6 +73,8 @@ private:
     // pieces of the view's row length.
     void lineAround(const QString &document, int offset, int *start, int *end) const;
 
+    // The description as last reported.
+    QString m_linkDescription;
     // The beginning of the document as last reported: what a new one replaces.
     QString m_reported;
     // The document's lines, indexed as far as a reader has asked; the copy keeps the

@@ -1,6 +1,9 @@
 #include "StylesheetColouring.h"
 
+#include "MarkupColours.h"
+
 #include "CssTokenizer.h"
+#include "LinkResolver.h"
 
 #include <QTextCharFormat>
 
@@ -147,7 +150,7 @@ QList<StylesheetSpan> StylesheetColouring::spans(qsizetype from, qsizetype to)
         if (role == StylesheetRole::Text)
             continue;
         const qsizetype start = std::max(token.start, from);
-        result.append({start - from, std::min(token.end(), to) - start, role, bool(token.flags & Css::Link)});
+        result.append({start - from, std::min(token.end(), to) - start, role, isFollowed(token)});
     }
     if (m_recent.size() >= recentLimit)
         m_recent.clear();
@@ -164,11 +167,25 @@ QList<QTextLayout::FormatRange> StylesheetColouring::formats(qsizetype from, qsi
         if (span.start >= length)
             continue;
         QTextCharFormat format;
-        format.setForeground(colours.colour(span.role));
+        format.setForeground(span.link ? linkColour(palette) : colours.colour(span.role));
         format.setFontUnderline(span.link);
         formats.append({int(span.start), int(std::min(span.length, length - span.start)), format});
     }
     return formats;
+}
+
+void StylesheetColouring::setDocumentAddress(const QString &address)
+{
+    m_documentAddress = address;
+}
+
+// An address is underlined when it leads somewhere Vellumin fetches; before the
+// stylesheet's own address is known, every address is.
+bool StylesheetColouring::isFollowed(const Css::Token &token) const
+{
+    if (!(token.flags & Css::Link))
+        return false;
+    return m_documentAddress.isEmpty() || LinkResolver(m_documentAddress).resolve(token.value).isLink();
 }
 
 std::optional<StylesheetColouring::Link> StylesheetColouring::linkAt(qsizetype offset)

@@ -85,6 +85,9 @@ public:
         QString written;
     };
     std::optional<Link> linkAt(qsizetype offset);
+    // Where the stylesheet came from, after redirects: an address that resolves to
+    // anything but http or https is not underlined (a data: image, say).
+    void setDocumentAddress(const QString &address);
 
 signals:
     // More of the document can be coloured.
@@ -99,8 +102,10 @@ private:
     };
 
     Checkpoint checkpointBefore(qsizetype offset) const;
+    bool isFollowed(const Css::Token &token) const;
 
     QString m_document;
+    QString m_documentAddress;
     bool m_active = false;
     std::vector<Checkpoint> m_checkpoints; // the first boundary at or after k * checkpointSpacing
     // After the checkpoints, so that it is destroyed first: its thread writes them.

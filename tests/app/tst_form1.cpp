@@ -83,6 +83,8 @@ private slots:
     void backToAChangedPageClampsThePlace();
     void clickOnAStylesheetLink_data();
     void clickOnAStylesheetLink();
+    void followAMarkupLink_data();
+    void followAMarkupLink();
     void connectShowsThePage();
     void fetchingTwiceReplaces();
     void statusFollowsTheStages();
@@ -374,6 +376,67 @@ void TestForm1::clickOnAStylesheetLink()
     QTRY_COMPARE_WITH_TIMEOUT(w.statusTexts.value(w.statusTexts.size() - 1), QStringLiteral("complete!"), 30000);
     QCOMPARE(view->text(), QString::fromLatin1(sheet));
     QCOMPARE(view->cursorPosition(), caret);
+}
+
+void TestForm1::followAMarkupLink_data()
+{
+    QTest::addColumn<QString>("on"); // the value the caret or the pointer is in
+    QTest::addColumn<QString>("how"); // click, enter, or enter twice
+    QTest::addColumn<QByteArray>("fetched"); // empty for a failed fetch
+
+    QTest::newRow("a click follows, against the page's first base") << "next" << "click" << QByteArray("/base/next.html");
+    QTest::newRow("Enter follows") << "next" << "enter" << QByteArray("/base/next.html");
+    QTest::newRow("a second Enter while it fetches starts nothing") << "/slow" << "enter twice" << QByteArray("/slow");
+    QTest::newRow("a failed fetch says why and keeps the page") << "http" << "enter" << QByteArray();
+}
+
+void TestForm1::followAMarkupLink()
+{
+    QFETCH(QString, on);
+    QFETCH(QString, how);
+    QFETCH(QByteArray, fetched);
+    TestHttpServer server;
+    const QString page = QStringLiteral("<base href=\"/base/\"><base href=\"/other/\">\n<a href=\"next.html\">next</a>\n"
+                                        "<a href=\"/slow\">slow</a>\n<a href=\"http://127.0.0.1:%1/closed\">closed</a>\n")
+                             .arg(TestHttpServer::closedPort());
+    server.route("/page.html", TestHttpServer::ok(page.toUtf8(), "text/html"));
+    server.route("/base/next.html", TestHttpServer::ok("<p>next</p>\n", "text/html"));
+    server.route("/slow", {{{}, 300}, {TestHttpServer::response(200, "<p>slow</p>\n")}});
+    Window w;
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+    QVERIFY(w.connectTo(server.base() + QStringLiteral("/page.html")));
+    SourceView *view = w.form->rchtxtHTML();
+    QTRY_VERIFY(view->coloursReadyOnScreen());
+    const qsizetype offset = page.indexOf(QLatin1Char('"') + on) + 2;
+    w.statusTexts.clear();
+
+    if (how == u"click") {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->characterRect(offset).center().toPoint());
+    } else {
+        view->setSelection(offset, offset);
+        QTest::keyClick(view, Qt::Key_Return);
+        if (how == u"enter twice") {
+            QVERIFY(w.form->Inet1()->busy());
+            view->setSelection(page.indexOf(QStringLiteral("next.html")), page.indexOf(QStringLiteral("next.html")));
+            QTest::keyClick(view, Qt::Key_Return);
+        }
+    }
+    // As the button fetches: the stage texts from the first, the address in the box.
+    QCOMPARE(w.statusTexts.value(0), QStringLiteral("please wait..."));
+    QVERIFY(QTest::qWaitFor([&w] { return !w.form->Inet1()->busy(); }, 30000));
+    QCoreApplication::sendPostedEvents();
+    if (fetched.isEmpty()) {
+        QCOMPARE(w.messageBox.prompts.size(), 1);
+        QVERIFY(w.messageBox.prompts.first().contains(QStringLiteral("Connection refused")));
+        QCOMPARE(view->text(), page);
+        return;
+    }
+    QTRY_COMPARE(w.statusTexts.last(), QStringLiteral("complete!"));
+    QCOMPARE(server.requests.size(), 2);
+    QCOMPARE(server.requests.last().target, fetched);
+    QCOMPARE(w.form->txtURL()->text(), QStringLiteral("http://") + server.base() + QString::fromLatin1(fetched));
+    QCOMPARE(w.statusTexts.count(QStringLiteral("please wait...")), 1);
 }
 
 void TestForm1::connectShowsThePage()

@@ -24,7 +24,7 @@ STAGES = {'please wait...', 'resloving host...', 'host resloved...', 'connecting
           'requesting...', 'request sent...', 'receiving response...', 'response received...',
           'disconnecting...', 'complete!'}
 LISTENED = ('object:text-changed:insert', 'object:text-changed:delete', 'object:text-caret-moved',
-            'object:property-change:accessible-name')
+            'object:property-change:accessible-name', 'object:property-change:accessible-description')
 
 
 def units(text):
@@ -184,6 +184,33 @@ class AccessibilityTest(E2ETestCase):
         self.assertEqual(self.read(view, 0, 10), '')
         self.assertIsNone(self.app.poll(), 'the program ended')
         self.assertEqual(status.name, 'complete!')
+
+    def test_the_link_the_caret_is_on_is_told(self):
+        page = '<p><a href="next.html">next</a> <a href="mailto:me@example.com">me</a></p>\n'
+        self.server.pages['/links.html'] = Page(page.encode())
+        self.start_app()
+        self.root = wait_for(self.application, what='the program on the accessibility bus')
+        view = self.named(VIEW, pyatspi.ROLE_TEXT)
+        status = self.find(lambda n: n.getRole() == pyatspi.ROLE_STATUS_BAR, 'the status bar')
+        self.type_address(self.server.address('/links.html'))
+        self.connect()
+        wait_for(lambda: status.name == 'complete!', what='the status bar to say "complete!"')
+        wait_for(lambda: view.queryText().characterCount == len(page), what='the page in the view')
+
+        def described(expected):
+            wait_for(lambda: any(e[1] == pyatspi.ROLE_TEXT and view.description == expected
+                                 for e in self.heard.of('object:property-change:accessible-description', pyatspi.ROLE_TEXT)),
+                     what='the description %r' % expected)
+
+        # Into the first link's address, by the keyboard: the address is told.
+        self.click(1500, 1200)
+        self.keys('ctrl+Home', *['Right'] * (page.index('next.html') + 2))
+        described('Link: http://' + self.server.address('/next.html'))
+        # On the mailto: address, why it is none; out of both, nothing.
+        self.keys(*['Right'] * (page.index('mailto') - page.index('next.html')))
+        described('Vellumin fetches http and https addresses only, not "mailto:" addresses.')
+        self.keys('ctrl+Home')
+        described('')
 
 
 if __name__ == '__main__':

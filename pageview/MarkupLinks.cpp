@@ -1,0 +1,225 @@
+#include "MarkupLinks.h"
+
+#include "LinkAttributes.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+using html::State;
+using html::TokenKind;
+
+namespace {
+
+bool isTagNameEnd(QChar c)
+{
+    return c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r' || c == u' ' || c == u'/' || c == u'>';
+}
+
+char16_t asciiLower(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+}
+
+// A tag's name as it stands after its "<" (or "</"): a token carries the name's offsets
+// only when the run saw it begin, but where the tag begins is always known.
+QStringView tagName(QStringView document, const html::Token &token)
+{
+    const qsizetype from = std::min(document.size(), token.start + (token.kind == TokenKind::EndTag ? 2 : 1));
+    qsizetype to = from;
+    const qsizetype end = std::min(document.size(), std::max(token.end, from));
+    while (to < end && !isTagNameEnd(document.at(to)))
+        ++to;
+    return document.sliced(from, to - from);
+}
+
+bool nameIs(QStringView name, QLatin1StringView lowercase)
+{
+    if (name.size() != lowercase.size())
+        return false;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (asciiLower(name.at(i).unicode()) != char16_t(uchar(lowercase.at(i).toLatin1())))
+            return false;
+    }
+    return true;
+}
+
+// An attribute's value without its quotes, by offsets; an unquoted value cannot start
+// with a quote, and a value cut off by the end of the run or the document has no
+// closing quote.
+std::pair<qsizetype, qsizetype> valueRange(QStringView document, const html::Attribute &attribute, qsizetype tagEnd)
+{
+    if (attribute.valueStart < 0)
+        return {attribute.nameEnd, attribute.nameEnd};
+    qsizetype start = attribute.valueStart;
+    qsizetype end = attribute.valueEnd >= start ? attribute.valueEnd : tagEnd;
+    end = std::min(end, document.size());
+    const QChar first = start < end ? document.at(start) : QChar();
+    if (first == u'"' || first == u'\'') {
+        ++start;
+        if (end > start && document.at(end - 1) == first && attribute.valueEnd >= 0)
+            --end;
+    }
+    return {start, std::max(start, end)};
+}
+
+// Reads the start tags of a run, keeping the part of tree construction that tells an
+// svg or MathML element from an HTML one (xlink:href is a link on the former only).
+class LinkSink : public html::TokenSink
+{
+public:
+    LinkSink(QStringView document, const html::Checkpoint &state)
+        : m_document(document), m_tree(state.tree()), m_followsTree(state.followsTree())
+    {
+    }
+
+    void token(const html::Token &token) override
+    {
+        if (token.kind != TokenKind::StartTag && token.kind != TokenKind::EndTag)
+            return;
+        m_unfinished.reset();
+        if (token.kind == TokenKind::StartTag)
+            startTag(token);
+        else if (m_followsTree)
+            m_tree.endTag(summary(tagName(m_document, token), {}, false));
+    }
+    void parseError(html::ParseError, qsizetype) override {}
+    void unfinished(const html::Token &token) override
+    {
+        if (token.kind == TokenKind::StartTag)
+            m_unfinished = token;
+    }
+
+    QList<MarkupLink> finish()
+    {
+        if (m_unfinished)
+            startTag(*m_unfinished);
+        m_unfinished.reset();
+        return links;
+    }
+
+    QList<MarkupLink> links;
+
+private:
+    // What the tree builder tells from a tag, as the tokenizer tells it.
+    html::TagSummary summary(QStringView name, const std::vector<Html::Attribute> &attributes, bool selfClosing)
+    {
+        m_name.clear();
+        bool ascii = true;
+        for (const QChar c : name) {
+            ascii = ascii && c.unicode() < 0x80;
+            m_name.push_back(char(asciiLower(c.unicode()) & 0x7F));
+        }
+        html::TagSummary tag;
+        tag.name = ascii && m_name.size() <= 23 ? std::string_view(m_name) : std::string_view();
+        tag.hash = html::TreeState::hashOf(m_name);
+        tag.selfClosing = selfClosing;
+        for (const Html::Attribute &attribute : attributes) {
+            if (nameIs(attribute.name, QLatin1StringView("color")) || nameIs(attribute.name, QLatin1StringView("face"))
+                || nameIs(attribute.name, QLatin1StringView("size")))
+                tag.fontBreakout = true;
+            if (nameIs(attribute.name, QLatin1StringView("encoding"))
+                && (nameIs(attribute.value, QLatin1StringView("text/html"))
+                    || nameIs(attribute.value, QLatin1StringView("application/xhtml+xml"))))
+                tag.htmlEncoding = true;
+        }
+        return tag;
+    }
+
+    void startTag(const html::Token &token)
+    {
+        const QStringView name = tagName(m_document, token);
+        std::vector<Html::Attribute> attributes;
+        attributes.reserve(size_t(token.attributes.size()));
+        for (const html::Attribute &attribute : token.attributes) {
+            // HTML drops a repeated attribute: only the first of a name counts.
+            if (attribute.duplicate || attribute.nameEnd <= attribute.nameStart)
+                continue;
+            const auto [start, end] = valueRange(m_document, attribute, token.end);
+            attributes.push_back({m_document.sliced(attribute.nameStart, attribute.nameEnd - attribute.nameStart),
+                                  m_document.sliced(start, end - start), start});
+        }
+        Html::Namespace ns = Html::Namespace::Html;
+        if (m_followsTree) {
+            m_tree.startTag(summary(name, attributes, token.selfClosing));
+            // The element went in where the tree now stands, or was closed at once and
+            // shares its parent's namespace.
+            if (m_tree.inForeignContent())
+                ns = Html::Namespace::Svg;
+        }
+        QString localName = name.toString();
+        for (QChar &c : localName)
+            c = QChar(asciiLower(c.unicode()));
+        for (const Html::LinkText &link : Html::linksInTag(localName, ns, attributes))
+            links.append({link.start, link.end(), readCharacterReferences(link.written)});
+    }
+
+    QStringView m_document;
+    html::TreeState m_tree;
+    bool m_followsTree;
+    std::optional<html::Token> m_unfinished;
+    std::string m_name;
+};
+
+// The value of the first attribute of the one tag read.
+class ValueSink : public html::TokenSink
+{
+public:
+    void token(const html::Token &token) override
+    {
+        if (token.kind == TokenKind::StartTag && !token.attributes.isEmpty() && !value)
+            value = token.attributes.first().value;
+    }
+    void parseError(html::ParseError, qsizetype) override {}
+    std::optional<QString> value;
+};
+
+} // namespace
+
+bool insideTag(State state)
+{
+    return state == State::TagName || (state >= State::BeforeAttributeName && state <= State::SelfClosingStartTag)
+        || state >= State::CharacterReference;
+}
+
+QList<MarkupLink> markupLinks(QStringView document, html::Checkpoint state, qsizetype stop)
+{
+    LinkSink sink(document, state);
+    html::Tokenizer(sink, false).run(document, state, stop);
+    return sink.finish();
+}
+
+QString readCharacterReferences(QStringView value)
+{
+    if (!value.contains(u'&'))
+        return value.toString();
+    // The tokenizer itself reads the value, in a tag of its own, so that the references
+    // read exactly as in the page; a quote the value does not hold keeps it whole (an
+    // unquoted value holds no space or ">", whatever quotes it has).
+    QString quote;
+    if (!value.contains(u'"'))
+        quote = QStringLiteral("\"");
+    else if (!value.contains(u'\''))
+        quote = QStringLiteral("'");
+    QString tag = QLatin1StringView("<a v=") + quote;
+    tag.append(value);
+    tag.append(quote + QLatin1StringView(">"));
+    ValueSink sink;
+    html::Checkpoint state;
+    html::Tokenizer(sink, true).run(tag, state, tag.size());
+    return sink.value.value_or(value.toString());
+}
+
+void BaseFinder::token(const html::Token &token)
+{
+    m_next.token(token);
+    if (hrefStart >= 0 || token.kind != TokenKind::StartTag || !nameIs(tagName(m_document, token), QLatin1StringView("base")))
+        return;
+    for (const html::Attribute &attribute : token.attributes) {
+        if (attribute.duplicate || !nameIs(m_document.sliced(attribute.nameStart, attribute.nameEnd - attribute.nameStart),
+                                           QLatin1StringView("href")))
+            continue;
+        std::tie(hrefStart, hrefEnd) = valueRange(m_document, attribute, token.end);
+        return;
+    }
+}

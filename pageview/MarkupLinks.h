@@ -1,0 +1,54 @@
+#pragma once
+
+#include "Tokenizer.h"
+
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+// The addresses in an HTML document's start tags, found by HTML's own tokenizer from a
+// state the view has kept, as the colours are: only the part of the page asked for is
+// read, never the whole of it.
+
+// An address written in an attribute value, where it stands in the document, and as
+// it reads with its character references read (the URL parser's input).
+struct MarkupLink
+{
+    qsizetype start = 0;
+    qsizetype end = 0;
+    QString written;
+};
+
+// Whether a run of the tokenizer that starts in this state would miss the start of a
+// tag it is in (its name, its first attributes): the states after "<" and a name
+// began, and the reference states, which may be in an attribute value.
+bool insideTag(html::State state);
+
+// The addresses in the start tags that the tokenizer reads from state up to stop, in
+// document order. A tag still open at stop gives those of its attributes read so far.
+QList<MarkupLink> markupLinks(QStringView document, html::Checkpoint state, qsizetype stop);
+
+// An attribute value as written (without its quotes), with its character references
+// read as HTML reads them inside a value: "?a=1&amp;b=2" is "?a=1&b=2", and "&copy=1"
+// stays as it is.
+QString readCharacterReferences(QStringView value);
+
+// The first <base> with an href in what a run of the tokenizer reads, passing every
+// token and parse error on to another sink. The href is the raw value, by offsets.
+class BaseFinder : public html::TokenSink
+{
+public:
+    BaseFinder(QStringView document, html::TokenSink &next) : m_document(document), m_next(next) {}
+
+    void token(const html::Token &token) override;
+    void parseError(html::ParseError error, qsizetype position) override { m_next.parseError(error, position); }
+
+    // Where the first base element's href value stands, without its quotes; an empty
+    // range for an empty value, -1 when none was read.
+    qsizetype hrefStart = -1;
+    qsizetype hrefEnd = -1;
+
+private:
+    QStringView m_document;
+    html::TokenSink &m_next;
+};
