@@ -5,7 +5,44 @@
 
 #include <QTextBoundaryFinder>
 
+#include <bit>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
+
+bool isLineBreak(char16_t c)
+{
+    return c == u'\n' || c == u'\r';
+}
+
+// Where the last line break (LF or CR) before end is, or -1. A line may be megabytes
+// long: eight characters at a time where the processor can.
+qsizetype previousLineBreak(QStringView text, qsizetype end)
+{
+    const char16_t *data = reinterpret_cast<const char16_t *>(text.data());
+    qsizetype i = end;
+    // Most lines are short, and an empty one is told by the character before.
+    if (i > 0 && isLineBreak(data[i - 1]))
+        return i - 1;
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi16(u'\n');
+    const __m128i cr = _mm_set1_epi16(u'\r');
+    for (; i >= 8; i -= 8) {
+        const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i - 8));
+        const int found = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(chars, lf), _mm_cmpeq_epi16(chars, cr)));
+        if (found)
+            return i - 8 + (31 - std::countl_zero(unsigned(found))) / 2;
+    }
+#endif
+    for (; i > 0; --i) {
+        if (isLineBreak(data[i - 1]))
+            return i - 1;
+    }
+    return -1;
+}
 
 QAccessibleInterface *forSourceView(const QString &, QObject *object)
 {
@@ -34,7 +71,6 @@ SourceViewAccessible::SourceViewAccessible(SourceView *view)
     : QAccessibleWidget(view, QAccessible::EditableText)
     , m_reported(reportedPart(view->text()))
 {
-    m_lines.reset(m_indexed);
 }
 
 void SourceViewAccessible::notifyTextReplaced(SourceView *view)
@@ -92,9 +128,6 @@ std::unique_ptr<QAccessibleEvent> SourceViewAccessible::textReplacedEvent(Source
     auto *accessible = dynamic_cast<SourceViewAccessible *>(QAccessible::queryAccessibleInterface(view));
     if (!accessible)
         return nullptr;
-    // The old document's lines go, and with them the old document.
-    accessible->m_indexed.clear();
-    accessible->m_lines.reset(accessible->m_indexed);
     // Listeners learn that the beginning they were told of made way for the new
     // document's beginning; the rest they read when they need it. The events carry
     // their text, so a whole 100 MB page would cross the bus twice.
@@ -253,17 +286,23 @@ void SourceViewAccessible::boundaries(int offset, QAccessible::TextBoundaryType 
     }
 }
 
-void SourceViewAccessible::lineAround(const QString &document, int offset, int *start, int *end) const
+void SourceViewAccessible::lineAround(QStringView document, int offset, int *start, int *end)
 {
-    if (document.constData() != m_indexed.constData() || document.size() != m_indexed.size()) {
-        m_indexed = document;
-        m_lines.reset(m_indexed);
-    }
-    m_lines.extendTo(offset);
-    // A line with its line break, as text edits give it.
-    const qsizetype line = m_lines.lineOf(offset);
-    const qsizetype lineStart = m_lines.lineStart(line);
-    const QStringView text = m_lines.lineText(line);
+    // A line break belongs to the line it ends, and CR LF is one break: an offset on
+    // its LF is in the line the pair ends.
+    qsizetype at = offset;
+    if (at > 0 && at < document.size() && document[at] == u'\n' && document[at - 1] == u'\r')
+        --at;
+    const qsizetype lineStart = previousLineBreak(document, at) + 1;
+    // The piece that holds offset ends at most a row past it, and finding where looks
+    // one character further: beyond that, where the line ends makes no difference.
+    const qsizetype horizon = std::min(document.size(), at + SourceView::maxRowLength + 2);
+    qsizetype lineEnd = at;
+    while (lineEnd < horizon && !isLineBreak(document[lineEnd].unicode()))
+        ++lineEnd;
+    const QStringView text = document.sliced(lineStart, lineEnd - lineStart);
+    // A longer line is cut from its start, as the view cuts it: each cut looks only
+    // near itself, so going piece by piece costs the line's length.
     qsizetype pieceStart = 0;
     qsizetype pieceEnd = LineWrapping::fixedRowEnd(text, 0, SourceView::maxRowLength);
     while (pieceEnd < text.size() && lineStart + pieceEnd <= offset) {
@@ -271,7 +310,15 @@ void SourceViewAccessible::lineAround(const QString &document, int offset, int *
         pieceEnd = LineWrapping::fixedRowEnd(text, pieceStart, SourceView::maxRowLength);
     }
     *start = clampInt(lineStart + pieceStart);
-    *end = clampInt(pieceEnd < text.size() ? lineStart + pieceEnd : m_lines.nextLineStart(line));
+    if (pieceEnd < text.size()) {
+        *end = clampInt(lineStart + pieceEnd);
+        return;
+    }
+    // The line's last piece, with its line break, as text edits give it.
+    qsizetype next = lineEnd;
+    if (next < document.size())
+        next += document[next] == u'\r' && next + 1 < document.size() && document[next + 1] == u'\n' ? 2 : 1;
+    *end = clampInt(next);
 }
 
 QString SourceViewAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType, int *startOffset,

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "LineIndex.h"
-
 #include <QAccessibleWidget>
 
 #include <memory>
@@ -70,15 +68,12 @@ private:
     // The boundaries of the piece of text of a kind (line, word, ...) around offset.
     void boundaries(int offset, QAccessible::TextBoundaryType type, int *start, int *end) const;
     // The line around offset as the view shows it unwrapped: a longer line reads in
-    // pieces of the view's row length.
-    void lineAround(const QString &document, int offset, int *start, int *end) const;
+    // pieces of the view's row length. Found from offset itself, at the cost of the
+    // line, not of the document: readers ask on every caret move.
+    static void lineAround(QStringView document, int offset, int *start, int *end);
 
     // The description as last reported.
     QString m_linkDescription;
     // The beginning of the document as last reported: what a new one replaces.
     QString m_reported;
-    // The document's lines, indexed as far as a reader has asked; the copy keeps the
-    // indexed text alive (until the next document) and tells when the view has another.
-    mutable QString m_indexed;
-    mutable LineIndex m_lines;
 };
