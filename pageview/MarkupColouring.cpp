@@ -18,6 +18,7 @@ constexpr size_t recentLimit = 4096;
 class CountingSink : public html::TokenSink
 {
 public:
+    bool wantsTokens() const override { return false; }
     void token(const html::Token &) override {}
     void parseError(html::ParseError, qsizetype) override { ++count; }
     quint32 count = 0;
@@ -28,6 +29,7 @@ class ErrorSink : public html::TokenSink
 {
 public:
     explicit ErrorSink(QStringView document) : m_document(document) {}
+    bool wantsTokens() const override { return false; }
     void token(const html::Token &) override {}
     void parseError(html::ParseError error, qsizetype position) override
     {
