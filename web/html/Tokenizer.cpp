@@ -8,6 +8,7 @@
 #endif
 #include <array>
 #include <bit>
+#include <span>
 
 namespace html {
 
@@ -92,6 +93,7 @@ enum RunStop : quint16 {
     NotInTagName = 128,
     NotInAttributeName = 256,
     NotInUnquotedValue = 512,
+    Whitespace = 1024, // ASCII whitespace
 };
 
 constexpr std::array<quint16, 128> runStops = [] {
@@ -102,6 +104,8 @@ constexpr std::array<quint16, 128> runStops = [] {
             stops |= NotPlain | NotInTagName | NotInAttributeName | NotInUnquotedValue;
         if (u == '\t' || u == '\n' || u == '\f' || u == ' ' || u == '>')
             stops |= NotInTagName | NotInAttributeName | NotInUnquotedValue;
+        if (u == '\t' || u == '\n' || u == '\f' || u == ' ')
+            stops |= Whitespace;
         if (u == '/')
             stops |= NotInTagName | NotInAttributeName;
         if (u == '=' || u == '"' || u == '\'' || u == '<')
@@ -491,12 +495,13 @@ static char16_t nameUnit(char16_t u)
     return u == 0 ? char16_t(0xFFFD) : char16_t(toAsciiLower(u));
 }
 
-bool Tokenizer::isDuplicateName(qsizetype start, qsizetype end, quint32 hash) const
+bool Tokenizer::isDuplicateName(const AttributeSpan *names, size_t count, qsizetype start, qsizetype end,
+                                quint32 hash) const
 {
     // Names are compared by their text: no CR can be in one (it reads as a newline,
     // which ends a name), so the same name is the same length in the text.
     const qsizetype length = end - start;
-    for (const AttributeSpan &other : m_names) {
+    for (const AttributeSpan &other : std::span(names, count)) {
         if (other.duplicate || other.hash != hash || other.nameEnd - other.nameStart != length)
             continue;
         bool same = true;
@@ -511,10 +516,10 @@ bool Tokenizer::isDuplicateName(qsizetype start, qsizetype end, quint32 hash) co
 void Tokenizer::endAttributeName()
 {
     const qsizetype start = m_st.m_attributeNameStart;
-    const bool duplicate = isDuplicateName(start, m_charStart, m_st.m_attributeNameHash);
+    const bool duplicate = isDuplicateName(m_names.data(), m_names.size(), start, m_charStart, m_st.m_attributeNameHash);
     if (duplicate)
         error(ParseError::DuplicateAttribute);
-    m_names.push_back({start, m_charStart, m_st.m_attributeNameHash, duplicate});
+    m_names.push_back({start, m_charStart, m_st.m_attributeNameHash, duplicate, -1, -1});
     if (m_tell) {
         Attribute &attribute = currentAttribute();
         attribute.nameEnd = m_charStart;
@@ -581,6 +586,7 @@ bool Tokenizer::quickTag()
     const char16_t *const text = m_text;
     const qsizetype limit = m_limit;
     const auto isNameChar = [](char16_t u, quint16 stop) { return u < 0x80 && !(runStops[u] & stop); };
+    const auto isSpace = [](char16_t u) { return u < 0x80 && (runStops[u] & Whitespace); };
     qsizetype p = m_pos + 1;
     TokenKind kind = TokenKind::StartTag;
     if (p < limit && text[p] == '/') {
@@ -604,7 +610,9 @@ bool Tokenizer::quickTag()
     static constexpr quint32 face = nameHash("face");
     static constexpr quint32 size = nameHash("size");
     static constexpr quint32 encoding = nameHash("encoding");
-    m_names.clear();
+    // Its attributes: a tag with more is left to the states.
+    AttributeSpan names[12];
+    size_t nameCount = 0;
     std::array<qsizetype, 4> duplicates;
     int duplicateCount = 0;
     bool selfClosing = false;
@@ -612,7 +620,7 @@ bool Tokenizer::quickTag()
     bool spaced = false;
     for (;;) {
         // After the tag's name, an attribute's name or its value.
-        while (p < limit && isAsciiWhitespace(text[p])) {
+        while (p < limit && isSpace(text[p])) {
             ++p;
             spaced = true;
         }
@@ -637,9 +645,10 @@ bool Tokenizer::quickTag()
             attributeHash = hashStep(attributeHash, toAsciiLower(u));
             ++p;
         } while (p < limit && isNameChar(u = text[p], NotInAttributeName));
-        if (p >= limit || (u != '=' && u != '>' && u != '/' && !isAsciiWhitespace(u)) || attributeHash == encoding)
+        if (p >= limit || (u != '=' && u != '>' && u != '/' && !isSpace(u)) || attributeHash == encoding
+            || nameCount == std::size(names))
             return false;
-        const bool duplicate = isDuplicateName(attributeStart, p, attributeHash);
+        const bool duplicate = isDuplicateName(names, nameCount, attributeStart, p, attributeHash);
         if (duplicate) {
             if (duplicateCount == int(duplicates.size()))
                 return false;
@@ -647,9 +656,9 @@ bool Tokenizer::quickTag()
         }
         if (attributeHash == color || attributeHash == face || attributeHash == size)
             fontBreakout = true;
-        m_names.push_back({attributeStart, p, attributeHash, duplicate});
+        names[nameCount++] = {attributeStart, p, attributeHash, duplicate, -1, -1};
         qsizetype q = p;
-        while (q < limit && isAsciiWhitespace(text[q]))
+        while (q < limit && isSpace(text[q]))
             ++q;
         if (q >= limit)
             return false;
@@ -660,12 +669,12 @@ bool Tokenizer::quickTag()
             continue;
         }
         ++q;
-        while (q < limit && isAsciiWhitespace(text[q]))
+        while (q < limit && isSpace(text[q]))
             ++q;
         if (q >= limit)
             return false;
         u = text[q];
-        AttributeSpan &attribute = m_names.back();
+        AttributeSpan &attribute = names[nameCount - 1];
         attribute.valueStart = q;
         if (u == '"' || u == '\'') {
             const qsizetype end = plainRunFrom(q + 1, (u == '"' ? QuotationMark : Apostrophe) | Ampersand);
@@ -675,7 +684,7 @@ bool Tokenizer::quickTag()
         } else {
             while (q < limit && isNameChar(text[q], NotInUnquotedValue))
                 ++q;
-            if (q == attribute.valueStart || q >= limit || (text[q] != '>' && !isAsciiWhitespace(text[q])))
+            if (q == attribute.valueStart || q >= limit || (text[q] != '>' && !isSpace(text[q])))
                 return false;
             p = q;
         }
@@ -690,13 +699,13 @@ bool Tokenizer::quickTag()
     m_st.m_tagNameLength = length;
     m_st.m_tagNameHash = hash;
     m_st.m_selfClosing = selfClosing;
-    m_st.m_hasAttributes = !m_names.empty();
+    m_st.m_hasAttributes = nameCount > 0;
     m_st.m_fontBreakout = fontBreakout;
     m_st.m_htmlEncoding = false;
     m_token.nameStart = nameStart;
     m_token.nameEnd = nameEnd;
-    if (!m_names.empty()) {
-        const AttributeSpan &last = m_names.back();
+    if (nameCount > 0) {
+        const AttributeSpan &last = names[nameCount - 1];
         m_st.m_attributeNameStart = last.nameStart;
         m_st.m_attributeValueStart = last.valueStart;
         m_st.m_attributeNameHash = last.hash;
@@ -704,7 +713,7 @@ bool Tokenizer::quickTag()
     }
     if (m_tell) {
         m_token.attributes.clear();
-        for (const AttributeSpan &span : std::as_const(m_names)) {
+        for (const AttributeSpan &span : std::span(names, nameCount)) {
             Attribute &attribute = m_token.attributes.emplaceBack();
             attribute.nameStart = span.nameStart;
             attribute.nameEnd = span.nameEnd;

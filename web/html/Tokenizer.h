@@ -217,7 +217,8 @@ private:
     void startAttribute();
     void appendToAttributeName(char32_t c);
     void endAttributeName();
-    bool isDuplicateName(qsizetype start, qsizetype end, quint32 hash) const;
+    struct AttributeSpan;
+    bool isDuplicateName(const AttributeSpan *names, size_t count, qsizetype start, qsizetype end, quint32 hash) const;
     void startAttributeValue();
     void appendToAttributeValue(char32_t c);
     void appendRunToAttributeValue(qsizetype from, qsizetype to);
@@ -273,15 +274,16 @@ private:
     qsizetype m_textStart = -1;
     qsizetype m_textEnd = -1;
     QString m_textData;
-    // The current tag's attributes read in this run, for finding duplicates.
+    // The current tag's attributes read in this run, for finding duplicates (when the
+    // states read it).
     struct AttributeSpan
     {
         qsizetype nameStart;
         qsizetype nameEnd;
         quint32 hash;
         bool duplicate;
-        qsizetype valueStart = -1;
-        qsizetype valueEnd = -1;
+        qsizetype valueStart;
+        qsizetype valueEnd;
     };
     std::vector<AttributeSpan> m_names;
     // References lately found, by the hash of their names: indexes into the table.

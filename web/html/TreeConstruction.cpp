@@ -96,13 +96,19 @@ constexpr std::array<qint16, slotCount> slots = [] {
     return table;
 }();
 
+constexpr std::array<quint32, std::size(knownTags)> knownHashes = [] {
+    std::array<quint32, std::size(knownTags)> hashes{};
+    for (size_t i = 0; i < std::size(knownTags); ++i)
+        hashes[i] = nameHash(knownTags[i].name);
+    return hashes;
+}();
+
 quint32 flagsOf(const TagSummary &tag)
 {
     for (quint32 slot = tag.hash % slotCount; slots[slot] >= 0; slot = (slot + 1) % slotCount) {
-        const KnownTag &known = knownTags[slots[slot]];
-        if (known.name.size() == tag.name.size()
-            && std::equal(known.name.begin(), known.name.end(), tag.name.begin()))
-            return known.flags;
+        const int known = slots[slot];
+        if (knownHashes[known] == tag.hash && knownTags[known].name == tag.name)
+            return knownTags[known].flags;
     }
     return 0;
 }
