@@ -373,6 +373,10 @@ void Tokenizer::emitCharacters(qsizetype from, qsizetype to)
 {
     if (from >= to)
         return;
+    if (!m_tell) {
+        noteText(from, to);
+        return;
+    }
     if (from != m_textEnd) {
         flushCharacters();
         m_textStart = from;
@@ -385,6 +389,11 @@ void Tokenizer::emitCharacters(qsizetype from, qsizetype to)
 
 void Tokenizer::emitCharacter(char32_t c)
 {
+    if (!m_tell) {
+        if (c != '\n')
+            noteText(m_charStart, m_pos);
+        return;
+    }
     if (m_charStart != m_textEnd) {
         flushCharacters();
         m_textStart = m_charStart;
@@ -597,11 +606,8 @@ bool Tokenizer::quickTag()
         return false;
     const qsizetype nameStart = p;
     quint32 hash = hashBasis;
-    quint8 length = 0;
     do {
-        const char32_t c = toAsciiLower(text[p]);
-        hash = hashStep(hash, c);
-        keepShortName(m_st.m_tagName, length, c);
+        hash = hashStep(hash, toAsciiLower(text[p]));
         ++p;
     } while (p < limit && isNameChar(text[p], NotInTagName));
     const qsizetype nameEnd = p;
@@ -692,11 +698,16 @@ bool Tokenizer::quickTag()
         spaced = false;
     }
 
-    // p is at the '>'.
+    // p is at the '>'. The name is kept as the states keep it, a character at a time
+    // with a null after it while it is short.
+    const qsizetype kept = std::min<qsizetype>(nameEnd - nameStart, Checkpoint::shortNameCapacity);
+    for (qsizetype i = 0; i < kept; ++i)
+        m_st.m_tagName[i] = char(toAsciiLower(text[nameStart + i]));
+    m_st.m_tagName[kept] = 0;
     m_st.m_tokenStart = m_pos;
     m_st.m_tokenKind = kind;
     m_st.m_tagTextState = State::Data;
-    m_st.m_tagNameLength = length;
+    m_st.m_tagNameLength = nameEnd - nameStart > Checkpoint::shortNameCapacity ? 0xFF : quint8(kept);
     m_st.m_tagNameHash = hash;
     m_st.m_selfClosing = selfClosing;
     m_st.m_hasAttributes = nameCount > 0;

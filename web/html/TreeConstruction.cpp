@@ -107,7 +107,9 @@ quint32 flagsOf(const TagSummary &tag)
 {
     for (quint32 slot = tag.hash % slotCount; slots[slot] >= 0; slot = (slot + 1) % slotCount) {
         const int known = slots[slot];
-        if (knownHashes[known] == tag.hash && knownTags[known].name == tag.name)
+        const std::string_view name = knownTags[known].name;
+        if (knownHashes[known] == tag.hash && name.size() == tag.name.size()
+            && std::equal(name.begin(), name.end(), tag.name.begin()))
             return knownTags[known].flags;
     }
     return 0;
