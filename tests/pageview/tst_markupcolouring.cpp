@@ -201,6 +201,8 @@ void TestMarkupColouring::duplicateAcrossCheckpoint_data()
                                            << qsizetype(23);
     QTest::newRow("inside the duplicate's name") << QStringLiteral("<img src=a.png alt=x SRC=b.png>") << qsizetype(22)
                                                  << qsizetype(21);
+    QTest::newRow("after more names than a checkpoint keeps")
+        << QStringLiteral("<p a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 B=9>") << qsizetype(33) << qsizetype(35);
     QTest::newRow("at an attribute's '='") << QStringLiteral("<img src=a alt=b SRC=c>") << qsizetype(8) << qsizetype(17);
     QTest::newRow("inside a reference in a value")
         << QStringLiteral("<a title='x&amp;y' TITLE=z>") << qsizetype(13) << qsizetype(19);

@@ -67,6 +67,7 @@ const char *const documents[] = {
     // attributes, values unquoted, empty and with references.
     "<IMG Src=a.png ALT='x' src=\"b\" alt = y /><a href=/x/y?z class=\"\" CLASS=c\tid=q></a x=1></br/>"
     "<p a b=1 A c='2'd=3 b><i x=\"&amp;\" X='&lt;' y=&gt; Y=z><font color=red><b a=\"1\" / a=2>"
+    "<p a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 B=9 i=0 c=1></p a=1 A=2 b=3 c=4 d=5 e=6 f=7 g=8 h=9 H=0>"
     "<div\r\nclass=a\r\nCLASS=b><s a=`1` b=1= c=\"1\"\x01 d=\"\xC3\xA9\" D=\"\xEF\xBF\xBE\"><u  x\n=\n1  >",
 };
 

@@ -227,19 +227,24 @@ void Tokenizer::run(QStringView text, Checkpoint &checkpoint, qsizetype stop)
     m_size = text.size();
     m_st = checkpoint;
     m_pos = m_st.m_position;
+    m_names.clear();
     if (insideTagWithAttributes()) {
-        // The tag is read again from its '<', quietly up to here, so that every name a
-        // duplicate could repeat is known.
-        m_st.m_quietBefore = std::max(m_st.m_quietBefore, m_pos);
-        m_st.m_state = m_st.m_tagTextState;
-        m_pos = m_st.m_tokenStart;
+        if (m_st.m_earlierNameCount <= Checkpoint::earlierNameCapacity) {
+            for (const Checkpoint::EarlierName &name : std::span(m_st.m_earlierNames.data(), m_st.m_earlierNameCount))
+                m_names.push_back({m_st.m_tokenStart + name.offset, m_st.m_tokenStart + name.offset + name.length, name.hash,
+                                   false, -1, -1});
+        } else {
+            // The tag is read again from its '<', quietly up to here.
+            m_st.m_quietBefore = std::max(m_st.m_quietBefore, m_pos);
+            m_st.m_state = m_st.m_tagTextState;
+            m_pos = m_st.m_tokenStart;
+        }
     }
     m_runStart = m_pos;
     m_charStart = m_pos;
     m_limit = std::min(stop, m_size);
     m_done = false;
     m_token.attributes.clear();
-    m_names.clear();
     m_token.nameStart = m_token.nameEnd = -1;
     m_textStart = m_textEnd = -1;
     const bool toEnd = stop >= m_size;
@@ -248,8 +253,28 @@ void Tokenizer::run(QStringView text, Checkpoint &checkpoint, qsizetype stop)
     tellUnfinished();
     if (m_pos >= m_st.m_quietBefore)
         m_st.m_quietBefore = 0;
+    keepEarlierNames();
     m_st.m_position = m_pos;
     checkpoint = m_st;
+}
+
+void Tokenizer::keepEarlierNames()
+{
+    m_st.m_earlierNames = {};
+    m_st.m_earlierNameCount = 0;
+    if (!insideTagWithAttributes())
+        return;
+    for (const AttributeSpan &name : m_names) {
+        if (name.duplicate)
+            continue;
+        const qsizetype offset = name.nameStart - m_st.m_tokenStart;
+        if (m_st.m_earlierNameCount == Checkpoint::earlierNameCapacity || offset < 0 || name.nameEnd - m_st.m_tokenStart > 0xFFFFFFFF) {
+            m_st.m_earlierNames = {};
+            m_st.m_earlierNameCount = 0xFF;
+            return;
+        }
+        m_st.m_earlierNames[m_st.m_earlierNameCount++] = {quint32(offset), quint32(name.nameEnd - name.nameStart), name.hash};
+    }
 }
 
 bool Tokenizer::insideTagWithAttributes() const

@@ -135,9 +135,20 @@ private:
     qsizetype m_bufferStart = 0; // where the temporary buffer's characters start
     qsizetype m_attributeNameStart = -1;
     qsizetype m_attributeValueStart = -1;
-    // A run that starts inside a tag with attributes reads it again from its '<'
-    // (m_tokenStart), so that it knows every name a duplicate could repeat; what it
-    // finds before here was told already.
+    // A run that stops inside a tag with attributes keeps their names for the next,
+    // which a duplicate could repeat. When there are more than it keeps, the next run
+    // reads the tag again from its '<' (m_tokenStart), quietly up to m_quietBefore:
+    // what it finds before there was told already.
+    struct EarlierName
+    {
+        quint32 offset = 0; // from the tag's '<'
+        quint32 length = 0;
+        quint32 hash = 0;
+        bool operator==(const EarlierName &) const = default;
+    };
+    static constexpr int earlierNameCapacity = 6;
+    std::array<EarlierName, earlierNameCapacity> m_earlierNames{};
+    quint8 m_earlierNameCount = 0; // 0xFF when there were more
     qsizetype m_quietBefore = 0;
     quint32 m_characterReferenceCode = 0;
     quint32 m_tagNameHash = 0;
@@ -246,6 +257,7 @@ private:
 
     bool charactersConsumedAsPartOfAnAttribute() const;
     bool insideTagWithAttributes() const;
+    void keepEarlierNames();
     void flushLiterally(qsizetype to);
     void flushReference(char32_t first, char32_t second, qsizetype to);
     void namedCharacterReference();
