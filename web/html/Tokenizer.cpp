@@ -613,8 +613,8 @@ void Tokenizer::endAttributeValue(qsizetype end)
 // A tag of the common kind read in one go from its '<' at m_pos: printable ASCII, a
 // start or end tag whose attributes are spaced, with no reference in a value and no
 // fault but a duplicate name, ending before the run's limit. It changes what the
-// states would, and tells the same. Anything else it leaves to the states, returning
-// false; what it wrote by then they write again.
+// states would, and tells the same. Anything else it leaves to the states, having
+// changed nothing, and returns false.
 bool Tokenizer::quickTag()
 {
     const char16_t *const text = m_text;

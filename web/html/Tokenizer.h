@@ -105,7 +105,7 @@ public:
 };
 
 // Everything the tokenizer needs to go on from a place in the document: a value of
-// fixed size (about 400 bytes, most of it the tree's open elements), with no heap, to be
+// fixed size (about 500 bytes, most of it the tree's open elements), with no heap, to be
 // copied into checkpoints and compared.
 class Checkpoint
 {
