@@ -8,6 +8,7 @@
 #include "QtStatusBar.h"
 #include "QtTextBox.h"
 #include "SourceView.h"
+#include "Tokenizer.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QHash>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
@@ -311,6 +313,52 @@ double curlMs(const QString &url, bool compressed)
 
 enum class Shape { Lines, SingleLine, EmptyLines, BrotliEmptyLines, MinifiedStylesheet };
 
+// A line of the ordinary pages: two tags with attributes, a reference, some text.
+void appendLine(QByteArray &chunk, qint64 i)
+{
+    chunk += "<div class=\"row\" id=\"r" + QByteArray::number(i) + "\"><a href=\"/item/" + QByteArray::number(i)
+            + "\">Item " + QByteArray::number(i) + "</a> &amp; some ordinary text</div>";
+}
+
+// Counts parse errors, as the view's scan does.
+class CountingSink : public html::TokenSink
+{
+public:
+    bool wantsTokens() const override { return false; }
+    void token(const html::Token &) override {}
+    void parseError(html::ParseError, qsizetype) override { ++count; }
+    quint32 count = 0;
+};
+
+// How fast the view's scan reads the ordinary page, tokenizing without building
+// tokens from checkpoint to checkpoint 64K characters apart, in millions of characters
+// a second: the best of a few passes over megabytes of text in memory.
+int scanRate(qint64 megabytes)
+{
+    QByteArray bytes;
+    for (qint64 i = 0; bytes.size() < megabytes * 1'000'000; ++i) {
+        appendLine(bytes, i);
+        bytes += '\n';
+    }
+    const QString text = QString::fromLatin1(bytes);
+    double best = 0;
+    quint32 errors = 0;
+    for (int pass = 0; pass < 3; ++pass) {
+        QElapsedTimer clock;
+        clock.start();
+        html::Checkpoint state;
+        CountingSink sink;
+        for (qsizetype to = 0; to < text.size();) {
+            to = std::min(text.size(), to + 65536);
+            html::Tokenizer(sink, false).run(text, state, to);
+        }
+        errors = sink.count;
+        best = std::max(best, text.size() / (clock.nsecsElapsed() / 1e3));
+    }
+    std::printf("%.0f %u\n", best, errors);
+    return 0;
+}
+
 void writeDocument(const QString &path, qint64 size, Shape shape)
 {
     if (shape == Shape::EmptyLines || shape == Shape::BrotliEmptyLines) {
@@ -355,8 +403,7 @@ void writeDocument(const QString &path, qint64 size, Shape shape)
     chunk.reserve(1 << 20);
     qint64 written = 0;
     for (qint64 i = 0; written < size; ++i) {
-        chunk += "<div class=\"row\" id=\"r" + QByteArray::number(i) + "\"><a href=\"/item/" + QByteArray::number(i)
-                + "\">Item " + QByteArray::number(i) + "</a> &amp; some ordinary text</div>";
+        appendLine(chunk, i);
         if (!singleLine)
             chunk += '\n';
         if (chunk.size() >= (1 << 20) || written + chunk.size() >= size) {
@@ -390,9 +437,11 @@ int parentMain(int argc, char **argv)
     };
     // VELLUMIN_BENCH_ONLY picks the pages to run by a part of their names.
     const QString only = qEnvironmentVariable("VELLUMIN_BENCH_ONLY");
+    QSet<QString> written; // and so the actions on them
     for (const Document &d : documents) {
         if (!only.isEmpty() && !d.name.contains(only))
             continue;
+        written.insert(d.file);
         if (d.legacy.isEmpty()) {
             writeDocument(dir.filePath(d.file), d.size, d.shape);
         } else {
@@ -447,17 +496,13 @@ int parentMain(int argc, char **argv)
             << show(stats(peakIndexed)) << " |\n";
         out.flush();
     }
-    if (!only.isEmpty()) {
-        server.kill();
-        server.waitForFinished();
-        return 0;
-    }
-
-    out << "\nPages in a legacy encoding, click to \"complete!\" against the 20 MB UTF-8 page: Shift_JIS "
+    if (only.isEmpty()) {
+        out << "\nPages in a legacy encoding, click to \"complete!\" against the 20 MB UTF-8 page: Shift_JIS "
         << QString::number(completeMedian.value(QStringLiteral("20mb-sjis.html")) / completeMedian.value(QStringLiteral("20mb.html")), 'f', 2)
         << "x, gb18030 "
         << QString::number(completeMedian.value(QStringLiteral("20mb-gb18030.html")) / completeMedian.value(QStringLiteral("20mb.html")), 'f', 2)
         << "x\n";
+    }
 
     // What a user does next, on a page just shown.
     struct Action { QString name; QString file; QString action; };
@@ -475,6 +520,8 @@ int parentMain(int argc, char **argv)
     out << "\n| Page and action | until shown (ms) | longest stall (ms) | peak memory (MB) |\n|---|---|---|---|\n";
     out.flush();
     for (const Action &a : actions + parseErrorActions) {
+        if (!written.contains(a.file))
+            continue;
         QList<double> shown, stall, peak;
         runChild({QStringLiteral("--action"), base + a.file, a.action});
         for (int i = 0; i < runs; ++i) {
@@ -491,11 +538,21 @@ int parentMain(int argc, char **argv)
         out.flush();
     }
 
+    QList<double> scan;
+    for (int i = 0; i < runs; ++i)
+        scan.append(runChild({QStringLiteral("--scan-rate"), QStringLiteral("100")}).split(' ').value(0).toDouble());
+    out << "\nThe colouring's scan over the 100 MB page's text in memory, without building tokens: " << show(stats(scan))
+        << " M characters/s\n";
+    if (!only.isEmpty()) {
+        server.kill();
+        server.waitForFinished();
+        return 0;
+    }
     QList<double> startup;
     for (int i = 0; i < runs; ++i)
         startup.append(runChild({QStringLiteral("--startup")}).toDouble());
     const QList<QByteArray> repeat = runChild({QStringLiteral("--repeat"), base + QStringLiteral("1mb.html")}).split(' ');
-    out << "\nStart-up, process start to the window's first paint: " << show(stats(startup)) << " ms\n";
+    out << "Start-up, process start to the window's first paint: " << show(stats(startup)) << " ms\n";
     out << "Resident memory after the 5th and the 50th fetch of the 1 MB page: " << repeat.value(0).toLongLong() / 1024
         << " MB, " << repeat.value(1).toLongLong() / 1024 << " MB\n";
     out.flush();
@@ -509,6 +566,8 @@ int parentMain(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    if (argc > 1 && qstrcmp(argv[1], "--scan-rate") == 0)
+        return scanRate(argc > 2 ? QByteArray(argv[2]).toLongLong() : 100);
     if (argc > 1 && argv[1][0] == '-' && argv[1][1] == '-')
         return childMain(argc, argv);
     return parentMain(argc, argv);

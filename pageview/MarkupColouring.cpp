@@ -23,6 +23,7 @@ constexpr qsizetype linkSlack = 16 * 1024;
 class CountingSink : public html::TokenSink
 {
 public:
+    bool wantsTokens() const override { return false; }
     void token(const html::Token &) override {}
     void parseError(html::ParseError, qsizetype) override { ++count; }
     quint32 count = 0;
@@ -33,6 +34,7 @@ class ErrorSink : public html::TokenSink
 {
 public:
     explicit ErrorSink(QStringView document) : m_document(document) {}
+    bool wantsTokens() const override { return false; }
     void token(const html::Token &) override {}
     void parseError(html::ParseError error, qsizetype position) override
     {

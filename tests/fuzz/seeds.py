@@ -117,6 +117,13 @@ def seeds(target):
             if text:
                 yield b'\x40' + text
                 yield b'\xa0' + text
+    elif target == 'htmltokenizer':
+        # The first byte picks the length of the pieces read from checkpoints.
+        for row in test_rows('tst_htmltokenizer.cpp'):
+            text = b''.join(row)
+            if text:
+                yield b'\x00' + text
+                yield b'\x06' + text
     elif target == 'linewrapping':
         # Two bytes for the width in cells, then the document.
         for row in test_rows('tst_linewrapping.cpp', VIEW_TESTS):

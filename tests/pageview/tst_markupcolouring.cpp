@@ -37,6 +37,8 @@ private slots:
     void errorMarks_data();
     void errorMarks();
     void errorsCountedAndVisitedAcrossCheckpoints();
+    void duplicateAcrossCheckpoint_data();
+    void duplicateAcrossCheckpoint();
     void viewKeysTipsAndToggle();
     void countInDetails_data();
     void countInDetails();
@@ -99,11 +101,22 @@ void TestMarkupColouring::errorMarks_data()
     QTest::addColumn<qsizetype>("end");
     QTest::addColumn<QString>("text");
     QTest::addColumn<qsizetype>("cut");
-    // A duplicate is found against the attributes read in the same run: the cut is
-    // before the tag's attributes.
     QTest::newRow("duplicate attribute: its name marked and named")
         << QStringLiteral("<p class=a CLASS=b>") << qsizetype(11) << qsizetype(16)
         << QStringLiteral("Duplicate attribute “CLASS”: browsers keep the first") << qsizetype(1);
+    // A row that starts inside a tag knows the names before its start.
+    QTest::newRow("duplicate attribute, a row cut between the two")
+        << QStringLiteral("<p class=a CLASS=b>") << qsizetype(11) << qsizetype(16)
+        << QStringLiteral("Duplicate attribute “CLASS”: browsers keep the first") << qsizetype(11);
+    QTest::newRow("duplicate attribute, a row cut inside the first's value")
+        << QStringLiteral("<p class=\"a b\" id=x CLASS=b>") << qsizetype(20) << qsizetype(25)
+        << QStringLiteral("Duplicate attribute “CLASS”: browsers keep the first") << qsizetype(11);
+    QTest::newRow("duplicate attribute, a row cut at a newline inside the tag")
+        << QStringLiteral("<p class=a\nCLASS=b>") << qsizetype(11) << qsizetype(16)
+        << QStringLiteral("Duplicate attribute “CLASS”: browsers keep the first") << qsizetype(11);
+    QTest::newRow("duplicate attribute, a row cut after a reference in a value")
+        << QStringLiteral("<p title=\"&lt;\"\nTITLE=x>") << qsizetype(16) << qsizetype(21)
+        << QStringLiteral("Duplicate attribute “TITLE”: browsers keep the first") << qsizetype(16);
     QTest::newRow("end of file in a comment: the last character")
         << QStringLiteral("<!-- open") << qsizetype(8) << qsizetype(9) << QStringLiteral("End of file inside a comment")
         << qsizetype(8);
@@ -175,6 +188,67 @@ void TestMarkupColouring::errorsCountedAndVisitedAcrossCheckpoints()
     QCOMPARE(previous(document.size()), third);
     QCOMPARE(previous(second), first);
     QCOMPARE(previous(first), -1);
+}
+
+void TestMarkupColouring::duplicateAcrossCheckpoint_data()
+{
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<qsizetype>("before"); // characters of the tag before the checkpoint
+    QTest::addColumn<qsizetype>("duplicateAt"); // where its name starts, in the tag
+    QTest::newRow("between the attributes") << QStringLiteral("<img src=a.png alt=x SRC=b.png>") << qsizetype(14)
+                                            << qsizetype(21);
+    QTest::newRow("inside a quoted value") << QStringLiteral("<img src=\"a.png\" alt=x SRC=b.png>") << qsizetype(12)
+                                           << qsizetype(23);
+    QTest::newRow("inside the duplicate's name") << QStringLiteral("<img src=a.png alt=x SRC=b.png>") << qsizetype(22)
+                                                 << qsizetype(21);
+    QTest::newRow("after more names than a checkpoint keeps")
+        << QStringLiteral("<p a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 B=9>") << qsizetype(33) << qsizetype(35);
+    QTest::newRow("at an attribute's '='") << QStringLiteral("<img src=a alt=b SRC=c>") << qsizetype(8) << qsizetype(17);
+    QTest::newRow("inside a reference in a value")
+        << QStringLiteral("<a title='x&amp;y' TITLE=z>") << qsizetype(13) << qsizetype(19);
+}
+
+// The scan counts from checkpoints 64K characters apart; one that falls inside a tag
+// still knows the names before it, and the error is counted, visited and marked once.
+void TestMarkupColouring::duplicateAcrossCheckpoint()
+{
+    QFETCH(QString, tag);
+    QFETCH(qsizetype, before);
+    QFETCH(qsizetype, duplicateAt);
+    const qsizetype spacing = MarkupColouring::checkpointSpacing;
+    const QString line = QStringLiteral("<div class=\"x\">text &amp; more</div>\n");
+    QString document;
+    while (document.size() + line.size() <= spacing - before)
+        document += line;
+    document += QString(spacing - before - document.size(), QLatin1Char(' '));
+    const qsizetype tagStart = document.size();
+    document += tag + line + line;
+    const qsizetype duplicate = tagStart + duplicateAt;
+
+    MarkupColouring colouring;
+    QSignalSpy counted(&colouring, &MarkupColouring::errorsCounted);
+    colouring.reset(document, MarkupSyntax::Html);
+    QTRY_COMPARE(counted.size(), 1);
+    QCOMPARE(colouring.errorCount(), 1);
+    const auto next = colouring.nextError(0);
+    QVERIFY(next);
+    QCOMPARE(next->start, duplicate);
+    const auto previous = colouring.previousError(document.size());
+    QVERIFY(previous);
+    QCOMPARE(previous->start, duplicate);
+    // Rows from the checkpoint on, and rows cut across the tag, mark it once. (A row
+    // that ends inside the name cannot tell, and the next marks only what starts in it.)
+    const qsizetype nameEnd = tagStart + tag.indexOf(u'=', duplicateAt);
+    for (const qsizetype cut : {spacing, tagStart + 1, duplicate, nameEnd + 1}) {
+        if (cut > duplicate && cut <= nameEnd)
+            continue;
+        QList<ParseErrorMark> first, second;
+        colouring.spans(tagStart - 10, cut, &first);
+        colouring.spans(cut, document.size(), &second);
+        const QList<ParseErrorMark> marks = first + second;
+        QCOMPARE(marks.size(), 1);
+        QCOMPARE(marks[0].start, duplicate);
+    }
 }
 
 void TestMarkupColouring::viewKeysTipsAndToggle()

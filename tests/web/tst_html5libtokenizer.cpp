@@ -103,6 +103,18 @@ public:
     int endOfFileTokens = 0;
 };
 
+// Collects the errors only, and says so: the tokenizer tells it nothing else.
+class ErrorsOnly : public TokenSink
+{
+public:
+    bool wantsTokens() const override { return false; }
+    void token(const Token &) override { QFAIL("a token told to a sink that wants none"); }
+    void parseError(ParseError error, qsizetype position) override { errors.append({error, position}); }
+    void attributeReference(qsizetype, qsizetype) override { QFAIL("a reference told to a sink that wants none"); }
+
+    QList<std::pair<ParseError, qsizetype>> errors;
+};
+
 // Line and column (from 1, in UTF-16 code units as the test files count them) of an
 // offset, a CR LF pair being one newline.
 QJsonObject errorAt(const QString &input, ParseError error, qsizetype offset)
@@ -235,6 +247,13 @@ void tst_Html5libTokenizer::tokens()
     Tokenizer(offsetsOnly, false).run(input, again, input.size());
     QCOMPARE(offsetsOnly.errors, sink.errors);
     QVERIFY(again == checkpoint);
+
+    // Counting errors, the view's scan wants no tokens and is told none.
+    ErrorsOnly errorsOnly;
+    Checkpoint third(*state, lastStartTag.isEmpty() ? QStringView() : QStringView(lastStartTag));
+    Tokenizer(errorsOnly, false).run(input, third, input.size());
+    QCOMPARE(errorsOnly.errors, sink.errors);
+    QVERIFY(third == checkpoint);
 }
 
 QTEST_GUILESS_MAIN(tst_Html5libTokenizer)

@@ -62,6 +62,13 @@ const char *const documents[] = {
     "<svg viewBox='0 0 1 1'><foreignObject><textarea>a</textarea></foreignObject><![CDATA[ <x> ]]]></svg>"
     "<math><mi><style>a</style></mi><annotation-xml encoding=text/html><script>b</script></annotation-xml></math>",
     "\xC3\xA9t\xC3\xA9 \xF0\x9F\x98\x80 <b\x01>\x7F<x y=\"\xEF\xBF\xBF\"></x  ><p/>&ZeroWidthSpace;&Eacute&#0;",
+    // Tags of the kinds read in one go and those just past them: duplicates, which a
+    // piece that starts inside the tag must find too, spacing, slashes, end tags with
+    // attributes, values unquoted, empty and with references.
+    "<IMG Src=a.png ALT='x' src=\"b\" alt = y /><a href=/x/y?z class=\"\" CLASS=c\tid=q></a x=1></br/>"
+    "<p a b=1 A c='2'd=3 b><i x=\"&amp;\" X='&lt;' y=&gt; Y=z><font color=red><b a=\"1\" / a=2>"
+    "<p a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 B=9 i=0 c=1></p a=1 A=2 b=3 c=4 d=5 e=6 f=7 g=8 h=9 H=0>"
+    "<div\r\nclass=a\r\nCLASS=b><s a=`1` b=1= c=\"1\"\x01 d=\"\xC3\xA9\" D=\"\xEF\xBF\xBE\"><u  x\n=\n1  >",
 };
 
 } // namespace

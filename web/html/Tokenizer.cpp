@@ -8,6 +8,7 @@
 #endif
 #include <array>
 #include <bit>
+#include <span>
 
 namespace html {
 
@@ -92,6 +93,7 @@ enum RunStop : quint16 {
     NotInTagName = 128,
     NotInAttributeName = 256,
     NotInUnquotedValue = 512,
+    Whitespace = 1024, // ASCII whitespace
 };
 
 constexpr std::array<quint16, 128> runStops = [] {
@@ -102,6 +104,8 @@ constexpr std::array<quint16, 128> runStops = [] {
             stops |= NotPlain | NotInTagName | NotInAttributeName | NotInUnquotedValue;
         if (u == '\t' || u == '\n' || u == '\f' || u == ' ' || u == '>')
             stops |= NotInTagName | NotInAttributeName | NotInUnquotedValue;
+        if (u == '\t' || u == '\n' || u == '\f' || u == ' ')
+            stops |= Whitespace;
         if (u == '/')
             stops |= NotInTagName | NotInAttributeName;
         if (u == '=' || u == '"' || u == '\'' || u == '<')
@@ -117,6 +121,21 @@ constexpr std::array<quint16, 128> runStops = [] {
         case ']': stops |= RightSquareBracket; break;
         }
         table[u] = stops;
+    }
+    return table;
+}();
+
+// The characters of a run's own stops (LessThanSign to RightSquareBracket), two at
+// most, one in each half; 0 for none, which no run passes over anyway.
+constexpr std::array<quint32, 64> stopUnits = [] {
+    std::array<quint32, 64> table{};
+    constexpr char16_t units[] = {u'<', u'&', u'"', u'\'', u'-', u']'};
+    for (quint32 stops = 0; stops < 64; ++stops) {
+        int found = 0;
+        for (int bit = 0; bit < 6; ++bit) {
+            if ((stops & (1u << bit)) && found < 2)
+                table[stops] |= quint32(units[bit]) << (16 * found++);
+        }
     }
     return table;
 }();
@@ -196,8 +215,10 @@ Checkpoint::Checkpoint(State state, QStringView lastStartTag)
 }
 
 Tokenizer::Tokenizer(TokenSink &sink, bool buildTokens)
-    : m_sink(sink), m_build(buildTokens)
+    : m_sink(sink), m_build(buildTokens), m_tell(buildTokens || sink.wantsTokens())
 {
+    m_referenceCache.fill(0xFFFF);
+    m_names.reserve(16);
 }
 
 void Tokenizer::run(QStringView text, Checkpoint &checkpoint, qsizetype stop)
@@ -206,7 +227,21 @@ void Tokenizer::run(QStringView text, Checkpoint &checkpoint, qsizetype stop)
     m_size = text.size();
     m_st = checkpoint;
     m_pos = m_st.m_position;
+    m_names.clear();
+    if (insideTagWithAttributes()) {
+        if (m_st.m_earlierNameCount <= Checkpoint::earlierNameCapacity) {
+            for (const Checkpoint::EarlierName &name : std::span(m_st.m_earlierNames.data(), m_st.m_earlierNameCount))
+                m_names.push_back({m_st.m_tokenStart + name.offset, m_st.m_tokenStart + name.offset + name.length, name.hash,
+                                   false, -1, -1});
+        } else {
+            // The tag is read again from its '<', quietly up to here.
+            m_st.m_quietBefore = std::max(m_st.m_quietBefore, m_pos);
+            m_st.m_state = m_st.m_tagTextState;
+            m_pos = m_st.m_tokenStart;
+        }
+    }
     m_runStart = m_pos;
+    m_charStart = m_pos;
     m_limit = std::min(stop, m_size);
     m_done = false;
     m_token.attributes.clear();
@@ -216,8 +251,38 @@ void Tokenizer::run(QStringView text, Checkpoint &checkpoint, qsizetype stop)
     steps(toEnd);
     flushCharacters();
     tellUnfinished();
+    if (m_pos >= m_st.m_quietBefore)
+        m_st.m_quietBefore = 0;
+    keepEarlierNames();
     m_st.m_position = m_pos;
     checkpoint = m_st;
+}
+
+void Tokenizer::keepEarlierNames()
+{
+    m_st.m_earlierNames = {};
+    m_st.m_earlierNameCount = 0;
+    if (!insideTagWithAttributes())
+        return;
+    for (const AttributeSpan &name : m_names) {
+        if (name.duplicate)
+            continue;
+        const qsizetype offset = name.nameStart - m_st.m_tokenStart;
+        if (m_st.m_earlierNameCount == Checkpoint::earlierNameCapacity || offset < 0 || name.nameEnd - m_st.m_tokenStart > 0xFFFFFFFF) {
+            m_st.m_earlierNames = {};
+            m_st.m_earlierNameCount = 0xFF;
+            return;
+        }
+        m_st.m_earlierNames[m_st.m_earlierNameCount++] = {quint32(offset), quint32(name.nameEnd - name.nameStart), name.hash};
+    }
+}
+
+bool Tokenizer::insideTagWithAttributes() const
+{
+    State state = m_st.m_state;
+    if (state >= State::CharacterReference)
+        state = m_st.m_returnState;
+    return m_st.m_hasAttributes && state >= State::BeforeAttributeName && state <= State::SelfClosingStartTag;
 }
 
 inline char32_t Tokenizer::consume()
@@ -267,36 +332,33 @@ bool Tokenizer::nextCharactersAre(std::string_view word, bool caseInsensitive) c
     return true;
 }
 
-// How many of the eight code units at text are printable ASCII other than the
-// characters that end some run (< & " ' - ]): a run passes over those without looking
-// at them one by one. Eight when all are.
-inline int ordinaryUnits(const char16_t *text)
+qsizetype Tokenizer::plainRunFrom(qsizetype from, quint16 stops) const
 {
+    qsizetype end = from;
 #if defined(__SSE2__)
-    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text));
-    // Printable ASCII, 0x20 to 0x7E, compared as signed after moving the range to the bottom.
-    const __m128i shifted = _mm_xor_si128(_mm_sub_epi16(units, _mm_set1_epi16(0x20)), _mm_set1_epi16(qint16(0x8000)));
-    __m128i bad = _mm_cmpgt_epi16(shifted, _mm_set1_epi16(qint16(0x5E ^ 0x8000)));
-    for (const char16_t stop : {u'<', u'&', u'"', u'\'', u'-', u']'})
-        bad = _mm_or_si128(bad, _mm_cmpeq_epi16(units, _mm_set1_epi16(qint16(stop))));
-    const unsigned mask = unsigned(_mm_movemask_epi8(bad));
-    return mask == 0 ? 8 : std::countr_zero(mask) / 2;
-#else
-    Q_UNUSED(text)
-    return 0;
-#endif
-}
-
-qsizetype Tokenizer::plainRun(quint16 stops) const
-{
-    stops |= NotPlain;
-    qsizetype end = m_pos;
+    // Eight code units at a time while they are printable ASCII other than the run's
+    // own stops (of which each state has two at most); the rest one by one.
+    const quint32 units = stopUnits[stops & 63];
+    const __m128i firstStop = _mm_set1_epi16(qint16(units & 0xFFFF));
+    const __m128i secondStop = _mm_set1_epi16(qint16(units >> 16));
+    const __m128i bottom = _mm_set1_epi16(0x20);
+    const __m128i sign = _mm_set1_epi16(qint16(0x8000));
+    const __m128i top = _mm_set1_epi16(qint16(0x5E ^ 0x8000));
     while (end + 8 <= m_limit) {
-        const int ordinary = ordinaryUnits(m_text + end);
-        end += ordinary;
-        if (ordinary < 8)
+        const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i *>(m_text + end));
+        // Printable ASCII, 0x20 to 0x7E, compared as signed after moving the range to the bottom.
+        const __m128i shifted = _mm_xor_si128(_mm_sub_epi16(eight, bottom), sign);
+        const __m128i bad = _mm_or_si128(_mm_cmpgt_epi16(shifted, top),
+                                         _mm_or_si128(_mm_cmpeq_epi16(eight, firstStop), _mm_cmpeq_epi16(eight, secondStop)));
+        const unsigned mask = unsigned(_mm_movemask_epi8(bad));
+        if (mask != 0) {
+            end += std::countr_zero(mask) / 2;
             break;
+        }
+        end += 8;
     }
+#endif
+    stops |= NotPlain;
     while (end < m_limit) {
         const char16_t u = m_text[end];
         if (u < 0x80 ? (runStops[u] & stops) != 0 : !isPlain(u))
@@ -336,6 +398,10 @@ void Tokenizer::emitCharacters(qsizetype from, qsizetype to)
 {
     if (from >= to)
         return;
+    if (!m_tell) {
+        noteText(from, to);
+        return;
+    }
     if (from != m_textEnd) {
         flushCharacters();
         m_textStart = from;
@@ -348,6 +414,11 @@ void Tokenizer::emitCharacters(qsizetype from, qsizetype to)
 
 void Tokenizer::emitCharacter(char32_t c)
 {
+    if (!m_tell) {
+        if (c != '\n')
+            noteText(m_charStart, m_pos);
+        return;
+    }
     if (m_charStart != m_textEnd) {
         flushCharacters();
         m_textStart = m_charStart;
@@ -363,6 +434,10 @@ void Tokenizer::flushCharacters()
 {
     if (m_textStart < 0)
         return;
+    if (!m_tell) {
+        m_textStart = m_textEnd = -1;
+        return;
+    }
     m_characters.start = m_textStart;
     m_characters.end = m_textEnd;
     m_characters.characterReference = false;
@@ -377,15 +452,17 @@ void Tokenizer::emitEndOfFile()
     flushCharacters();
     m_token.kind = TokenKind::EndOfFile;
     m_token.start = m_token.end = m_size;
-    m_sink.token(m_token);
+    if (m_tell)
+        m_sink.token(m_token);
     m_done = true;
 }
 
 // Tags -----------------------------------------------------------------------------------
 
-void Tokenizer::createTag(TokenKind kind)
+void Tokenizer::createTag(TokenKind kind, State textState)
 {
     m_st.m_tokenKind = kind;
+    m_st.m_tagTextState = textState;
     m_st.m_tagNameLength = 0;
     m_st.m_tagNameHash = hashBasis;
     m_st.m_selfClosing = false;
@@ -394,7 +471,9 @@ void Tokenizer::createTag(TokenKind kind)
     m_st.m_htmlEncoding = false;
     m_token.nameStart = m_charStart;
     m_token.nameEnd = -1;
-    m_token.attributes.clear();
+    m_names.clear();
+    if (m_tell)
+        m_token.attributes.clear();
     if (m_build)
         m_token.name.clear();
 }
@@ -427,6 +506,8 @@ void Tokenizer::startAttribute()
     m_st.m_attributeValueStart = -1;
     m_st.m_attributeNameHash = hashBasis;
     m_st.m_attributeValueLength = 0xFE;
+    if (!m_tell)
+        return;
     Attribute &attribute = currentAttribute();
     attribute.nameEnd = m_charStart;
     attribute.valueStart = attribute.valueEnd = -1;
@@ -448,23 +529,35 @@ static char16_t nameUnit(char16_t u)
     return u == 0 ? char16_t(0xFFFD) : char16_t(toAsciiLower(u));
 }
 
-void Tokenizer::endAttributeName()
+bool Tokenizer::isDuplicateName(const AttributeSpan *names, size_t count, qsizetype start, qsizetype end,
+                                quint32 hash) const
 {
-    Attribute &attribute = currentAttribute();
-    attribute.nameEnd = m_charStart;
-    const qsizetype length = attribute.nameEnd - attribute.nameStart;
-    for (qsizetype i = 0; i + 1 < m_token.attributes.size(); ++i) {
-        const Attribute &other = m_token.attributes[i];
-        if (other.duplicate || other.nameEnd - other.nameStart != length)
+    // Names are compared by their text: no CR can be in one (it reads as a newline,
+    // which ends a name), so the same name is the same length in the text.
+    const qsizetype length = end - start;
+    for (const AttributeSpan &other : std::span(names, count)) {
+        if (other.duplicate || other.hash != hash || other.nameEnd - other.nameStart != length)
             continue;
         bool same = true;
         for (qsizetype k = 0; k < length && same; ++k)
-            same = nameUnit(m_text[other.nameStart + k]) == nameUnit(m_text[attribute.nameStart + k]);
-        if (same) {
-            error(ParseError::DuplicateAttribute);
-            attribute.duplicate = true;
-            break;
-        }
+            same = nameUnit(m_text[other.nameStart + k]) == nameUnit(m_text[start + k]);
+        if (same)
+            return true;
+    }
+    return false;
+}
+
+void Tokenizer::endAttributeName()
+{
+    const qsizetype start = m_st.m_attributeNameStart;
+    const bool duplicate = isDuplicateName(m_names.data(), m_names.size(), start, m_charStart, m_st.m_attributeNameHash);
+    if (duplicate)
+        error(ParseError::DuplicateAttribute);
+    m_names.push_back({start, m_charStart, m_st.m_attributeNameHash, duplicate, -1, -1});
+    if (m_tell) {
+        Attribute &attribute = currentAttribute();
+        attribute.nameEnd = m_charStart;
+        attribute.duplicate = duplicate;
     }
     // The names are told apart by their hashes: an attribute with another name of the
     // same hash is too unlikely to matter.
@@ -476,7 +569,7 @@ void Tokenizer::endAttributeName()
     if (name == color || name == face || name == size)
         m_st.m_fontBreakout = true;
     // Only annotation-xml's encoding is looked at; the value is kept while it is short.
-    m_st.m_attributeValueLength = (name == encoding && !attribute.duplicate) ? 0 : 0xFE;
+    m_st.m_attributeValueLength = (name == encoding && !duplicate) ? 0 : 0xFE;
 }
 
 void Tokenizer::startAttributeValue()
@@ -504,15 +597,176 @@ void Tokenizer::appendRunToAttributeValue(qsizetype from, qsizetype to)
 
 void Tokenizer::endAttributeValue(qsizetype end)
 {
-    Attribute &attribute = currentAttribute();
-    attribute.valueStart = m_st.m_attributeValueStart;
-    attribute.valueEnd = end;
+    if (m_tell) {
+        Attribute &attribute = currentAttribute();
+        attribute.valueStart = m_st.m_attributeValueStart;
+        attribute.valueEnd = end;
+    }
     if (m_st.m_attributeValueLength != 0xFE) {
         const std::string_view value = shortName(m_st.m_attributeValue, m_st.m_attributeValueLength);
         if (value == "text/html" || value == "application/xhtml+xml")
             m_st.m_htmlEncoding = true;
         m_st.m_attributeValueLength = 0xFE;
     }
+}
+
+// A tag of the common kind read in one go from its '<' at m_pos: printable ASCII, a
+// start or end tag whose attributes are spaced, with no reference in a value and no
+// fault but a duplicate name, ending before the run's limit. It changes what the
+// states would, and tells the same. Anything else it leaves to the states, having
+// changed nothing, and returns false.
+bool Tokenizer::quickTag()
+{
+    const char16_t *const text = m_text;
+    const qsizetype limit = m_limit;
+    const auto isNameChar = [](char16_t u, quint16 stop) { return u < 0x80 && !(runStops[u] & stop); };
+    const auto isSpace = [](char16_t u) { return u < 0x80 && (runStops[u] & Whitespace); };
+    qsizetype p = m_pos + 1;
+    TokenKind kind = TokenKind::StartTag;
+    if (p < limit && text[p] == '/') {
+        kind = TokenKind::EndTag;
+        ++p;
+    }
+    if (p >= limit || !isAsciiAlpha(text[p]))
+        return false;
+    const qsizetype nameStart = p;
+    quint32 hash = hashBasis;
+    do {
+        hash = hashStep(hash, toAsciiLower(text[p]));
+        ++p;
+    } while (p < limit && isNameChar(text[p], NotInTagName));
+    const qsizetype nameEnd = p;
+
+    static constexpr quint32 color = nameHash("color");
+    static constexpr quint32 face = nameHash("face");
+    static constexpr quint32 size = nameHash("size");
+    static constexpr quint32 encoding = nameHash("encoding");
+    // Its attributes: a tag with more is left to the states.
+    AttributeSpan names[12];
+    size_t nameCount = 0;
+    std::array<qsizetype, 4> duplicates;
+    int duplicateCount = 0;
+    bool selfClosing = false;
+    bool fontBreakout = false;
+    bool spaced = false;
+    for (;;) {
+        // After the tag's name, an attribute's name or its value.
+        while (p < limit && isSpace(text[p])) {
+            ++p;
+            spaced = true;
+        }
+        if (p >= limit)
+            return false;
+        char16_t u = text[p];
+        if (u == '>')
+            break;
+        if (u == '/') {
+            if (p + 1 < limit && text[p + 1] == '>') {
+                selfClosing = true;
+                ++p;
+                break;
+            }
+            return false;
+        }
+        if (!spaced || !isNameChar(u, NotInAttributeName))
+            return false;
+        const qsizetype attributeStart = p;
+        quint32 attributeHash = hashBasis;
+        do {
+            attributeHash = hashStep(attributeHash, toAsciiLower(u));
+            ++p;
+        } while (p < limit && isNameChar(u = text[p], NotInAttributeName));
+        if (p >= limit || (u != '=' && u != '>' && u != '/' && !isSpace(u)) || attributeHash == encoding
+            || nameCount == std::size(names))
+            return false;
+        const bool duplicate = isDuplicateName(names, nameCount, attributeStart, p, attributeHash);
+        if (duplicate) {
+            if (duplicateCount == int(duplicates.size()))
+                return false;
+            duplicates[duplicateCount++] = p;
+        }
+        if (attributeHash == color || attributeHash == face || attributeHash == size)
+            fontBreakout = true;
+        names[nameCount++] = {attributeStart, p, attributeHash, duplicate, -1, -1};
+        qsizetype q = p;
+        while (q < limit && isSpace(text[q]))
+            ++q;
+        if (q >= limit)
+            return false;
+        if (text[q] != '=') {
+            // No value: another attribute may follow with no space.
+            p = q;
+            spaced = true;
+            continue;
+        }
+        ++q;
+        while (q < limit && isSpace(text[q]))
+            ++q;
+        if (q >= limit)
+            return false;
+        u = text[q];
+        AttributeSpan &attribute = names[nameCount - 1];
+        attribute.valueStart = q;
+        if (u == '"' || u == '\'') {
+            const qsizetype end = plainRunFrom(q + 1, (u == '"' ? QuotationMark : Apostrophe) | Ampersand);
+            if (end >= limit || text[end] != u)
+                return false;
+            p = end + 1;
+        } else {
+            while (q < limit && isNameChar(text[q], NotInUnquotedValue))
+                ++q;
+            if (q == attribute.valueStart || q >= limit || (text[q] != '>' && !isSpace(text[q])))
+                return false;
+            p = q;
+        }
+        attribute.valueEnd = p;
+        spaced = false;
+    }
+
+    // p is at the '>'. The name is kept as the states keep it, a character at a time
+    // with a null after it while it is short.
+    const qsizetype kept = std::min<qsizetype>(nameEnd - nameStart, Checkpoint::shortNameCapacity);
+    for (qsizetype i = 0; i < kept; ++i)
+        m_st.m_tagName[i] = char(toAsciiLower(text[nameStart + i]));
+    m_st.m_tagName[kept] = 0;
+    m_st.m_tokenStart = m_pos;
+    m_st.m_tokenKind = kind;
+    m_st.m_tagTextState = State::Data;
+    m_st.m_tagNameLength = nameEnd - nameStart > Checkpoint::shortNameCapacity ? 0xFF : quint8(kept);
+    m_st.m_tagNameHash = hash;
+    m_st.m_selfClosing = selfClosing;
+    m_st.m_hasAttributes = nameCount > 0;
+    m_st.m_fontBreakout = fontBreakout;
+    m_st.m_htmlEncoding = false;
+    m_token.nameStart = nameStart;
+    m_token.nameEnd = nameEnd;
+    if (nameCount > 0) {
+        const AttributeSpan &last = names[nameCount - 1];
+        m_st.m_attributeNameStart = last.nameStart;
+        m_st.m_attributeValueStart = last.valueStart;
+        m_st.m_attributeNameHash = last.hash;
+        m_st.m_attributeValueLength = 0xFE;
+    }
+    if (m_tell) {
+        m_token.attributes.clear();
+        for (const AttributeSpan &span : std::span(names, nameCount)) {
+            Attribute &attribute = m_token.attributes.emplaceBack();
+            attribute.nameStart = span.nameStart;
+            attribute.nameEnd = span.nameEnd;
+            attribute.valueStart = span.valueStart;
+            attribute.valueEnd = span.valueEnd;
+            attribute.duplicate = span.duplicate;
+        }
+    }
+    for (int i = 0; i < duplicateCount; ++i) {
+        m_charStart = duplicates[i];
+        error(ParseError::DuplicateAttribute);
+    }
+    m_charStart = p;
+    m_pos = p + 1;
+    m_st.m_state = State::Data;
+    emitTag();
+    return true;
 }
 
 void Tokenizer::emitTag()
@@ -564,8 +818,10 @@ void Tokenizer::emitTag()
             m_st.m_tree.endTag(tag);
         }
     }
-    m_sink.token(m_token);
-    m_token.attributes.clear();
+    if (m_tell) {
+        m_sink.token(m_token);
+        m_token.attributes.clear();
+    }
 }
 
 // Comments and DOCTYPEs -------------------------------------------------------------------
@@ -595,7 +851,8 @@ void Tokenizer::emitComment()
     m_token.start = m_st.m_tokenStart;
     m_token.end = m_pos;
     m_token.characterReference = false;
-    m_sink.token(m_token);
+    if (m_tell)
+        m_sink.token(m_token);
 }
 
 void Tokenizer::createDoctype()
@@ -633,7 +890,8 @@ void Tokenizer::emitDoctype()
     m_token.start = m_st.m_tokenStart;
     m_token.end = m_pos;
     m_token.characterReference = false;
-    m_sink.token(m_token);
+    if (m_tell)
+        m_sink.token(m_token);
 }
 
 void Tokenizer::eofInDoctype()
@@ -646,6 +904,8 @@ void Tokenizer::eofInDoctype()
 
 void Tokenizer::tellUnfinished()
 {
+    if (!m_tell)
+        return;
     State state = m_st.m_state;
     if (state >= State::CharacterReference)
         state = m_st.m_returnState;
@@ -738,7 +998,7 @@ void Tokenizer::endTagOpenState(State nameState, State returnTo)
 {
     const char32_t c = consume();
     if (isAsciiAlpha(c)) {
-        createTag(TokenKind::EndTag);
+        createTag(TokenKind::EndTag, returnTo);
         reconsumeIn(nameState);
     } else {
         emitCharacters(m_st.m_tokenStart, m_st.m_tokenStart + 2);
@@ -767,13 +1027,17 @@ void Tokenizer::flushReference(char32_t first, char32_t second, qsizetype to)
         appendToAttributeValue(first);
         if (second)
             appendToAttributeValue(second);
-        m_sink.attributeReference(m_st.m_bufferStart, to);
+        // Told once, as errors are, when the tag is read again.
+        if (m_tell && m_charStart >= m_st.m_quietBefore)
+            m_sink.attributeReference(m_st.m_bufferStart, to);
         return;
     }
     flushCharacters();
     if (m_st.m_followsTree && m_st.m_tree.beforeBody() && !readsElementText(m_st.m_returnState)
         && !isAsciiWhitespace(first))
         m_st.m_tree.characters(false);
+    if (!m_tell)
+        return;
     m_characters.start = m_st.m_bufferStart;
     m_characters.end = to;
     m_characters.characterReference = true;
@@ -788,8 +1052,33 @@ void Tokenizer::flushReference(char32_t first, char32_t second, qsizetype to)
 
 void Tokenizer::namedCharacterReference()
 {
-    // The longest name in the table that the next characters spell. The names are sorted,
-    // so those that begin with what is read so far are one range, the name itself first.
+    // Letters and digits and a ';' spell the longest match if the table has them, since
+    // every name ends at its ';': the names found lately are looked for first, by a hash.
+    qsizetype spelled = 0;
+    quint32 spelledHash = hashBasis;
+    while (spelled < 32 && m_pos + spelled < m_size && isAsciiAlphanumeric(m_text[m_pos + spelled]))
+        spelledHash = hashStep(spelledHash, m_text[m_pos + spelled++]);
+    const bool withSemicolon = m_pos + spelled < m_size && m_text[m_pos + spelled] == ';';
+    quint16 &cached = m_referenceCache[spelledHash % m_referenceCache.size()];
+    const NamedCharacterReference *match = nullptr;
+    if (withSemicolon && cached < namedReferenceCount) {
+        const NamedCharacterReference &candidate = namedReferences[cached];
+        if (candidate.nameLength == spelled + 1
+            && std::equal(m_text + m_pos, m_text + m_pos + spelled, namedReferenceNames + candidate.nameOffset))
+            match = &candidate;
+    }
+    if (!match) {
+        match = longestNamedReference();
+        if (match && withSemicolon && match->nameLength == spelled + 1)
+            cached = quint16(match - namedReferences);
+    }
+    namedCharacterReferenceFound(match);
+}
+
+// The longest name in the table that the next characters spell. The names are sorted,
+// so those that begin with what is read so far are one range, the name itself first.
+const NamedCharacterReference *Tokenizer::longestNamedReference() const
+{
     // The names that begin with each ASCII character, found once.
     static const std::array<std::pair<quint16, quint16>, 128> byFirst = [] {
         std::array<std::pair<quint16, quint16>, 128> table{};
@@ -823,6 +1112,11 @@ void Tokenizer::namedCharacterReference()
         if (begin != end && begin->nameLength == k + 1)
             match = begin;
     }
+    return match;
+}
+
+void Tokenizer::namedCharacterReferenceFound(const NamedCharacterReference *match)
+{
     if (!match) {
         flushLiterally(m_pos);
         switchTo(State::AmbiguousAmpersand);
@@ -878,8 +1172,11 @@ void Tokenizer::steps(bool toEnd)
         if (end > m_pos) {
             emitCharacters(m_pos, end);
             m_pos = end;
-            continue;
+            if (m_pos >= m_limit)
+                continue;
         }
+        if (!m_build && m_pos < m_limit && m_text[m_pos] == '<' && quickTag())
+            continue;
         const char32_t c = consume();
         if (c == '&') {
             m_st.m_returnState = State::Data;
@@ -953,7 +1250,7 @@ void Tokenizer::steps(bool toEnd)
         } else if (c == '/') {
             switchTo(State::EndTagOpen);
         } else if (isAsciiAlpha(c)) {
-            createTag(TokenKind::StartTag);
+            createTag(TokenKind::StartTag, State::Data);
             reconsumeIn(State::TagName);
         } else if (c == '?') {
             error(ParseError::UnexpectedQuestionMarkInsteadOfTagName);
@@ -973,7 +1270,7 @@ void Tokenizer::steps(bool toEnd)
     case State::EndTagOpen: {
         const char32_t c = consume();
         if (isAsciiAlpha(c)) {
-            createTag(TokenKind::EndTag);
+            createTag(TokenKind::EndTag, State::Data);
             reconsumeIn(State::TagName);
         } else if (c == '>') {
             error(ParseError::MissingEndTagName);
@@ -1768,7 +2065,8 @@ void Tokenizer::steps(bool toEnd)
         } else if (c == eof) {
             error(ParseError::EofInCdata);
             flushCharacters();
-            m_sink.cdataSection(m_st.m_tokenStart, m_pos);
+            if (m_tell)
+                m_sink.cdataSection(m_st.m_tokenStart, m_pos);
             emitEndOfFile();
         } else {
             emitCurrentCharacter();
@@ -1792,7 +2090,8 @@ void Tokenizer::steps(bool toEnd)
         } else if (c == '>') {
             switchTo(State::Data);
             flushCharacters();
-            m_sink.cdataSection(m_st.m_tokenStart, m_pos);
+            if (m_tell)
+                m_sink.cdataSection(m_st.m_tokenStart, m_pos);
         } else {
             emitCharacters(m_charStart - 2, m_charStart);
             reconsumeIn(State::CdataSection);

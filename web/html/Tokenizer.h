@@ -7,10 +7,14 @@
 #include <QString>
 #include <QStringView>
 
+#include <array>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace html {
+
+struct NamedCharacterReference;
 
 // The tokenizer's states, named as HTML names them.
 enum class State : quint8 {
@@ -79,12 +83,13 @@ struct Token
 // Where tokens go. Tokens come in document order, and so do parse errors; an error
 // found inside a run of characters may come before the characters' token. position is
 // where the error was found: the character that shows it, or the end for end of file.
-// A duplicate attribute is found against the attributes read in the same run, so a
-// run that starts inside a tag may miss one.
 class TokenSink
 {
 public:
     virtual ~TokenSink() = default;
+    // Whether the sink listens to anything but parse errors, asked once as a tokenizer
+    // starts: one that only counts or collects errors says no and is told nothing else.
+    virtual bool wantsTokens() const { return true; }
     virtual void token(const Token &token) = 0;
     virtual void parseError(ParseError error, qsizetype position) = 0;
     // A character reference inside an attribute value, for colouring.
@@ -100,7 +105,7 @@ public:
 };
 
 // Everything the tokenizer needs to go on from a place in the document: a value of
-// fixed size (about 400 bytes, most of it the tree's open elements), with no heap, to be
+// fixed size (about 500 bytes, most of it the tree's open elements), with no heap, to be
 // copied into checkpoints and compared.
 class Checkpoint
 {
@@ -130,11 +135,27 @@ private:
     qsizetype m_bufferStart = 0; // where the temporary buffer's characters start
     qsizetype m_attributeNameStart = -1;
     qsizetype m_attributeValueStart = -1;
+    // A run that stops inside a tag with attributes keeps their names for the next,
+    // which a duplicate could repeat. When there are more than it keeps, the next run
+    // reads the tag again from its '<' (m_tokenStart), quietly up to m_quietBefore:
+    // what it finds before there was told already.
+    struct EarlierName
+    {
+        quint32 offset = 0; // from the tag's '<'
+        quint32 length = 0;
+        quint32 hash = 0;
+        bool operator==(const EarlierName &) const = default;
+    };
+    static constexpr int earlierNameCapacity = 6;
+    std::array<EarlierName, earlierNameCapacity> m_earlierNames{};
+    quint8 m_earlierNameCount = 0; // 0xFF when there were more
+    qsizetype m_quietBefore = 0;
     quint32 m_characterReferenceCode = 0;
     quint32 m_tagNameHash = 0;
     quint32 m_attributeNameHash = 0;
     State m_state = State::Data;
     State m_returnState = State::Data;
+    State m_tagTextState = State::Data; // where the current tag's '<' was read
     TokenKind m_tokenKind = TokenKind::Characters;
     bool m_selfClosing = false;
     bool m_hasAttributes = false;
@@ -182,10 +203,15 @@ private:
     void reconsumeIn(State state) { reconsume(); m_st.m_state = state; }
     void switchTo(State state) { m_st.m_state = state; }
     bool nextCharactersAre(std::string_view word, bool caseInsensitive) const;
-    qsizetype plainRun(quint16 stops) const;
+    qsizetype plainRun(quint16 stops) const { return plainRunFrom(m_pos, stops); }
+    qsizetype plainRunFrom(qsizetype from, quint16 stops) const;
     qsizetype asciiRun(quint16 stops) const;
-    void error(ParseError error) { m_sink.parseError(error, m_charStart); }
-    void errorAt(ParseError error, qsizetype position) { m_sink.parseError(error, position); }
+    void error(ParseError error) { errorAt(error, m_charStart); }
+    void errorAt(ParseError error, qsizetype position)
+    {
+        if (m_charStart >= m_st.m_quietBefore)
+            m_sink.parseError(error, position);
+    }
 
     void noteText(qsizetype from, qsizetype to);
     void emitCharacters(qsizetype from, qsizetype to);
@@ -194,13 +220,16 @@ private:
     void flushCharacters();
     void emitEndOfFile();
 
-    void createTag(TokenKind kind);
+    void createTag(TokenKind kind, State textState);
+    bool quickTag();
     void appendToTagName(char32_t c);
     void endTagName();
     Attribute &currentAttribute();
     void startAttribute();
     void appendToAttributeName(char32_t c);
     void endAttributeName();
+    struct AttributeSpan;
+    bool isDuplicateName(const AttributeSpan *names, size_t count, qsizetype start, qsizetype end, quint32 hash) const;
     void startAttributeValue();
     void appendToAttributeValue(char32_t c);
     void appendRunToAttributeValue(qsizetype from, qsizetype to);
@@ -227,9 +256,13 @@ private:
     void endTagNameState(State returnTo);
 
     bool charactersConsumedAsPartOfAnAttribute() const;
+    bool insideTagWithAttributes() const;
+    void keepEarlierNames();
     void flushLiterally(qsizetype to);
     void flushReference(char32_t first, char32_t second, qsizetype to);
     void namedCharacterReference();
+    const NamedCharacterReference *longestNamedReference() const;
+    void namedCharacterReferenceFound(const NamedCharacterReference *match);
     void numericCharacterReferenceEnd(qsizetype end);
 
     // Reads on, state by state, to the run's end.
@@ -237,6 +270,7 @@ private:
 
     TokenSink &m_sink;
     const bool m_build;
+    const bool m_tell; // whether the sink wants tokens
     const char16_t *m_text = nullptr;
     qsizetype m_size = 0;
     qsizetype m_limit = 0; // runs of plain characters are read up to here
@@ -252,6 +286,20 @@ private:
     qsizetype m_textStart = -1;
     qsizetype m_textEnd = -1;
     QString m_textData;
+    // The current tag's attributes read in this run, for finding duplicates (when the
+    // states read it).
+    struct AttributeSpan
+    {
+        qsizetype nameStart;
+        qsizetype nameEnd;
+        quint32 hash;
+        bool duplicate;
+        qsizetype valueStart;
+        qsizetype valueEnd;
+    };
+    std::vector<AttributeSpan> m_names;
+    // References lately found, by the hash of their names: indexes into the table.
+    std::array<quint16, 64> m_referenceCache;
 };
 
 } // namespace html

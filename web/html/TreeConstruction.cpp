@@ -14,7 +14,7 @@ bool isOneOf(std::string_view name, std::initializer_list<std::string_view> name
 }
 
 // What tree construction does with an element, for the elements it treats apart.
-enum TagFlag : quint16 {
+enum TagFlag : quint32 {
     Breakout = 1, // its start tag ends svg and math content and is read as HTML again
     Void = 2, // no end tag, never stays open
     ClosesP = 4, // its start tag closes an open <p> first
@@ -25,40 +25,51 @@ enum TagFlag : quint16 {
     Plaintext = 128,
     EndsHead = 256, // html, body and br: their end tags begin the body, and close nothing
     TablePart = 512, // table, tbody, thead, tfoot, tr: their end tags close the cells in them
+    // Names that tree construction asks about one by one, looked up once with the rest.
+    ForeignRoot = 1 << 10, // svg, math
+    ListItem = 1 << 11, // li
+    DescriptionItem = 1 << 12, // dd, dt
+    Cell = 1 << 13, // td, th
+    Row = 1 << 14, // tr
+    NeverPushed = 1 << 15, // html, head, body: the tree has them already
+    ScopeBoundary = 1 << 16, // an open element of these ends the search for one "in scope"
+    ListBoundary = 1 << 17, // ol, ul: so too in list item scope
 };
 
 struct KnownTag
 {
     std::string_view name;
-    quint16 flags;
+    quint32 flags;
 };
 
 constexpr KnownTag knownTags[] = {
-    {"address", ClosesP}, {"area", Void}, {"article", ClosesP}, {"aside", ClosesP}, {"b", Breakout},
+    {"address", ClosesP}, {"applet", ScopeBoundary}, {"area", Void}, {"article", ClosesP}, {"aside", ClosesP}, {"b", Breakout},
     {"base", Void | InHead}, {"basefont", Void | InHead}, {"bgsound", Void | InHead}, {"big", Breakout},
-    {"blockquote", Breakout | ClosesP}, {"body", Breakout | EndsHead},
-    {"br", Breakout | Void | EndsHead}, {"center", Breakout | ClosesP}, {"code", Breakout},
-    {"col", Void}, {"dd", Breakout | ClosesP}, {"details", ClosesP}, {"dialog", ClosesP},
+    {"blockquote", Breakout | ClosesP}, {"body", Breakout | EndsHead | NeverPushed},
+    {"br", Breakout | Void | EndsHead}, {"caption", ScopeBoundary}, {"center", Breakout | ClosesP},
+    {"code", Breakout},
+    {"col", Void}, {"dd", Breakout | ClosesP | DescriptionItem}, {"details", ClosesP}, {"dialog", ClosesP},
     {"dir", ClosesP}, {"div", Breakout | ClosesP}, {"dl", Breakout | ClosesP},
-    {"dt", Breakout | ClosesP}, {"em", Breakout}, {"embed", Breakout | Void}, {"fieldset", ClosesP},
+    {"dt", Breakout | ClosesP | DescriptionItem}, {"em", Breakout}, {"embed", Breakout | Void}, {"fieldset", ClosesP},
     {"figcaption", ClosesP}, {"figure", ClosesP}, {"footer", ClosesP}, {"form", ClosesP},
     {"frame", Void}, {"h1", Breakout | ClosesP}, {"h2", Breakout | ClosesP}, {"h3", Breakout | ClosesP},
     {"h4", Breakout | ClosesP}, {"h5", Breakout | ClosesP}, {"h6", Breakout | ClosesP},
-    {"head", Breakout | InHead}, {"header", ClosesP}, {"hgroup", ClosesP},
-    {"hr", Breakout | Void | ClosesP}, {"html", InHead | EndsHead}, {"i", Breakout},
+    {"head", Breakout | InHead | NeverPushed}, {"header", ClosesP}, {"hgroup", ClosesP},
+    {"hr", Breakout | Void | ClosesP}, {"html", InHead | EndsHead | NeverPushed | ScopeBoundary}, {"i", Breakout},
     {"iframe", Rawtext}, {"image", Void}, {"img", Breakout | Void}, {"input", Void}, {"keygen", Void},
-    {"li", Breakout | ClosesP}, {"link", Void | InHead}, {"listing", Breakout | ClosesP},
-    {"main", ClosesP}, {"menu", Breakout | ClosesP}, {"meta", Breakout | Void | InHead},
+    {"li", Breakout | ClosesP | ListItem}, {"link", Void | InHead}, {"listing", Breakout | ClosesP},
+    {"main", ClosesP}, {"marquee", ScopeBoundary}, {"math", ForeignRoot}, {"menu", Breakout | ClosesP}, {"meta", Breakout | Void | InHead},
     {"nav", ClosesP}, {"nobr", Breakout}, {"noembed", Rawtext}, {"noframes", Rawtext | InHead},
-    {"noscript", Rawtext | InHead}, {"ol", Breakout | ClosesP}, {"p", Breakout | ClosesP},
+    {"noscript", Rawtext | InHead}, {"object", ScopeBoundary}, {"ol", Breakout | ClosesP | ListBoundary}, {"p", Breakout | ClosesP},
     {"param", Void}, {"plaintext", Plaintext | ClosesP}, {"pre", Breakout | ClosesP},
     {"ruby", Breakout}, {"s", Breakout}, {"script", ScriptData | InHead}, {"search", ClosesP},
     {"section", ClosesP}, {"small", Breakout}, {"source", Void}, {"span", Breakout},
     {"strike", Breakout}, {"strong", Breakout}, {"style", Rawtext | InHead}, {"sub", Breakout},
-    {"summary", ClosesP}, {"sup", Breakout}, {"table", Breakout | ClosesP | TablePart},
-    {"tbody", TablePart}, {"template", InHead}, {"textarea", Rcdata}, {"tfoot", TablePart},
-    {"thead", TablePart}, {"title", Rcdata | InHead}, {"tr", TablePart}, {"track", Void},
-    {"tt", Breakout}, {"u", Breakout}, {"ul", Breakout | ClosesP}, {"var", Breakout}, {"wbr", Void},
+    {"summary", ClosesP}, {"sup", Breakout}, {"svg", ForeignRoot}, {"table", Breakout | ClosesP | TablePart | ScopeBoundary},
+    {"tbody", TablePart}, {"td", Cell | ScopeBoundary}, {"template", InHead | ScopeBoundary}, {"textarea", Rcdata},
+    {"tfoot", TablePart}, {"th", Cell | ScopeBoundary}, {"thead", TablePart}, {"title", Rcdata | InHead},
+    {"tr", TablePart | Row}, {"track", Void},
+    {"tt", Breakout}, {"u", Breakout}, {"ul", Breakout | ClosesP | ListBoundary}, {"var", Breakout}, {"wbr", Void},
     {"xmp", Rawtext | ClosesP},
 };
 
@@ -85,13 +96,21 @@ constexpr std::array<qint16, slotCount> slots = [] {
     return table;
 }();
 
-quint16 flagsOf(const TagSummary &tag)
+constexpr std::array<quint32, std::size(knownTags)> knownHashes = [] {
+    std::array<quint32, std::size(knownTags)> hashes{};
+    for (size_t i = 0; i < std::size(knownTags); ++i)
+        hashes[i] = nameHash(knownTags[i].name);
+    return hashes;
+}();
+
+quint32 flagsOf(const TagSummary &tag)
 {
     for (quint32 slot = tag.hash % slotCount; slots[slot] >= 0; slot = (slot + 1) % slotCount) {
-        const KnownTag &known = knownTags[slots[slot]];
-        if (known.name.size() == tag.name.size()
-            && std::equal(known.name.begin(), known.name.end(), tag.name.begin()))
-            return known.flags;
+        const int known = slots[slot];
+        const std::string_view name = knownTags[known].name;
+        if (knownHashes[known] == tag.hash && name.size() == tag.name.size()
+            && std::equal(name.begin(), name.end(), tag.name.begin()))
+            return knownTags[known].flags;
     }
     return 0;
 }
@@ -153,11 +172,12 @@ bool TreeState::htmlRulesFor(const TagSummary &tag) const
 
 TokenizerStateChange TreeState::startTag(const TagSummary &tag)
 {
+    const quint32 flags = flagsOf(tag);
     if (htmlRulesFor(tag))
-        return startTagInHtml(tag);
-    if ((flagsOf(tag) & Breakout) || (tag.name == "font" && tag.fontBreakout)) {
+        return startTagInHtml(tag, flags);
+    if ((flags & Breakout) || (tag.name == "font" && tag.fontBreakout)) {
         popUntilHtmlOrIntegrationPoint();
-        return startTagInHtml(tag);
+        return startTagInHtml(tag, flags);
     }
     startTagInForeignContent(tag);
     return TokenizerStateChange::None;
@@ -190,13 +210,7 @@ void TreeState::startTagInForeignContent(const TagSummary &tag)
 
 void TreeState::closeInScope(quint32 hash, bool listItemScope)
 {
-    // Elements that bound the search for an open one, as HTML's "in scope" says.
-    static const quint32 boundaries[] = {
-        hashOf("applet"), hashOf("caption"), hashOf("html"), hashOf("table"), hashOf("td"),
-        hashOf("th"), hashOf("marquee"), hashOf("object"), hashOf("template"),
-    };
-    static const quint32 listBoundaries[] = {hashOf("ol"), hashOf("ul")};
-    static const quint32 templateHash = hashOf("template");
+    constexpr quint32 templateHash = nameHash("template");
     for (int i = m_depth - 1; i >= 0; --i) {
         const OpenElement &node = m_stack[i];
         if (node.ns == Namespace::Html && node.hash == hash) {
@@ -205,43 +219,41 @@ void TreeState::closeInScope(quint32 hash, bool listItemScope)
         }
         if (hash == templateHash)
             continue;
-        if (node.ns != Namespace::Html && (node.flags & (HtmlIntegrationPoint | MathMlTextIntegrationPoint)))
+        // Elements that bound the search for an open one, as HTML's "in scope" says.
+        if (node.flags & (HtmlIntegrationPoint | MathMlTextIntegrationPoint | ScopeBoundaryElement))
             return;
-        if (node.ns == Namespace::Html && std::find(std::begin(boundaries), std::end(boundaries), node.hash) != std::end(boundaries))
-            return;
-        if (listItemScope && std::find(std::begin(listBoundaries), std::end(listBoundaries), node.hash) != std::end(listBoundaries))
+        if (listItemScope && (node.flags & ListBoundaryElement))
             return;
     }
 }
 
-TokenizerStateChange TreeState::startTagInHtml(const TagSummary &tag)
+TokenizerStateChange TreeState::startTagInHtml(const TagSummary &tag, quint32 flags)
 {
-    static const quint32 pHash = hashOf("p");
-    static const quint32 ddHash = hashOf("dd");
-    static const quint32 dtHash = hashOf("dt");
-    const std::string_view name = tag.name;
-    const quint16 flags = flagsOf(tag);
+    constexpr quint32 pHash = nameHash("p");
+    constexpr quint32 ddHash = nameHash("dd");
+    constexpr quint32 dtHash = nameHash("dt");
     if (m_beforeBody && !(flags & InHead))
         m_beforeBody = false;
-    if (name == "svg" || name == "math") {
+    if (flags & ForeignRoot) {
         if (!tag.selfClosing)
-            push({tag.hash, name == "svg" ? Namespace::Svg : Namespace::MathMl, 0});
+            push({tag.hash, tag.name == "svg" ? Namespace::Svg : Namespace::MathMl, 0});
         return TokenizerStateChange::None;
     }
     if (flags & ClosesP)
         closeInScope(pHash);
-    if (name == "li")
+    if (flags & ListItem)
         closeInScope(tag.hash, true);
-    if (name == "dd" || name == "dt") {
+    if (flags & DescriptionItem) {
         closeInScope(ddHash);
         closeInScope(dtHash);
     }
     // A new cell or row closes the one open: table cells are rarely closed by hand.
-    if (name == "td" || name == "th" || name == "tr")
-        closeTableParts(name == "tr");
-    if ((flags & Void) || name == "html" || name == "head" || name == "body")
+    if (flags & (Cell | Row))
+        closeTableParts(flags & Row);
+    if (flags & (Void | NeverPushed))
         return TokenizerStateChange::None;
-    push({tag.hash, Namespace::Html, 0});
+    push({tag.hash, Namespace::Html,
+          quint8(((flags & ScopeBoundary) ? ScopeBoundaryElement : 0) | ((flags & ListBoundary) ? ListBoundaryElement : 0))});
     if (flags & Rcdata)
         return TokenizerStateChange::Rcdata;
     if (flags & Rawtext)
@@ -265,22 +277,22 @@ void TreeState::endTag(const TagSummary &tag)
 
 void TreeState::endTagInHtml(const TagSummary &tag)
 {
-    static const quint32 headHash = hashOf("head");
-    const quint16 flags = flagsOf(tag);
+    constexpr quint32 headHash = nameHash("head");
+    const quint32 flags = flagsOf(tag);
     if (flags & EndsHead)
         m_beforeBody = false;
     if ((flags & (EndsHead | Void)) || tag.hash == headHash)
         return;
     if (flags & TablePart)
-        closeTableParts(tag.name != "tr");
-    closeInScope(tag.hash, tag.name == "li");
+        closeTableParts(!(flags & Row));
+    closeInScope(tag.hash, flags & ListItem);
 }
 
 void TreeState::closeTableParts(bool rowsToo)
 {
-    static const quint32 tdHash = hashOf("td");
-    static const quint32 thHash = hashOf("th");
-    static const quint32 trHash = hashOf("tr");
+    constexpr quint32 tdHash = nameHash("td");
+    constexpr quint32 thHash = nameHash("th");
+    constexpr quint32 trHash = nameHash("tr");
     closeInScope(tdHash);
     closeInScope(thHash);
     if (rowsToo)

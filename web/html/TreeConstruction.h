@@ -61,6 +61,8 @@ private:
         HtmlIntegrationPoint = 1,
         MathMlTextIntegrationPoint = 2,
         AnnotationXml = 4,
+        ScopeBoundaryElement = 8, // ends the search for an element in scope
+        ListBoundaryElement = 16, // and in list item scope
     };
     struct OpenElement
     {
@@ -73,7 +75,7 @@ private:
 
     const OpenElement *currentNode() const;
     bool htmlRulesFor(const TagSummary &tag) const;
-    TokenizerStateChange startTagInHtml(const TagSummary &tag);
+    TokenizerStateChange startTagInHtml(const TagSummary &tag, quint32 flags);
     void startTagInForeignContent(const TagSummary &tag);
     void endTagInHtml(const TagSummary &tag);
     void endTagInForeignContent(const TagSummary &tag);
