@@ -237,10 +237,14 @@ QTextLayout *RowLayer::layoutFor(const Row &row)
         const MarkupColours colours(m_palette);
         QList<QTextLayout::FormatRange> formats;
         for (const MarkupSpan &span : m_colouring.spans(row.start, row.next, &errors)) {
-            if (span.role == MarkupRole::Text || span.start >= shown.size())
+            if ((span.role == MarkupRole::Text && !span.link) || span.start >= shown.size())
                 continue;
             QTextCharFormat format;
             format.setForeground(colours.colour(span.role));
+            if (span.link) {
+                format.setFontUnderline(true);
+                format.setUnderlineColor(m_palette.color(QPalette::Link));
+            }
             formats.append({int(span.start), int(std::min(span.length, shown.size() - span.start)), format});
         }
         if (m_errorMarksShown) {

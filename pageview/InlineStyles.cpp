@@ -1,0 +1,147 @@
+#include "InlineStyles.h"
+
+#include <algorithm>
+
+namespace {
+
+// How far past a token's end the CSS tokenizer may look to tell what the token is
+// ("+.5" is a number, "+." a delim then a delim).
+constexpr qsizetype tokenLookahead = 4;
+// How much of a style element the reader looks through for its end at a time.
+constexpr qsizetype lookStep = 4096;
+
+bool isAsciiWhitespace(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+}
+
+bool isAsciiCaseInsensitive(QStringView text, qsizetype at, QLatin1StringView lowerCase)
+{
+    if (at < 0 || at + lowerCase.size() > text.size())
+        return false;
+    for (qsizetype i = 0; i < lowerCase.size(); ++i) {
+        const char16_t c = text[at + i].unicode();
+        if ((c >= u'A' && c <= u'Z' ? c + 0x20 : c) != char16_t(lowerCase[i].unicode()))
+            return false;
+    }
+    return true;
+}
+
+// Whether HTML's tokenizer ends a style element's raw text at "<" here: an end tag
+// named style, which its name's end shows.
+bool isStyleEndTagAt(QStringView document, qsizetype at)
+{
+    if (at + 7 >= document.size() || document[at + 1] != u'/' || !isAsciiCaseInsensitive(document, at + 2, QLatin1StringView("style")))
+        return false;
+    const QChar after = document[at + 7];
+    return isAsciiWhitespace(after) || after == u'/' || after == u'>';
+}
+
+} // namespace
+
+MarkupRole markupRole(StylesheetRole role)
+{
+    static_assert(int(MarkupRole::StyleUrl) - int(MarkupRole::StyleSelector) == int(StylesheetRole::Url) - int(StylesheetRole::Selector));
+    if (role == StylesheetRole::Text)
+        return MarkupRole::Text;
+    return MarkupRole(int(MarkupRole::StyleSelector) + int(role) - int(StylesheetRole::Selector));
+}
+
+bool isStyleStartTag(const html::Token &token, QStringView document)
+{
+    if (token.kind != html::TokenKind::StartTag || !isAsciiCaseInsensitive(document, token.start + 1, QLatin1StringView("style")))
+        return false;
+    const qsizetype after = token.start + 6;
+    return after < document.size() && (isAsciiWhitespace(document[after]) || document[after] == u'/' || document[after] == u'>');
+}
+
+bool isStyleAttribute(QStringView document, qsizetype nameStart)
+{
+    if (!isAsciiCaseInsensitive(document, nameStart, QLatin1StringView("style")))
+        return false;
+    const qsizetype after = nameStart + 5;
+    return after == document.size() || isAsciiWhitespace(document[after]) || document[after] == u'/' || document[after] == u'>'
+        || document[after] == u'=';
+}
+
+std::pair<qsizetype, qsizetype> attributeValueText(QStringView document, qsizetype valueStart)
+{
+    const QChar quote = document[valueStart];
+    if (quote == u'"' || quote == u'\'') {
+        const qsizetype close = document.indexOf(quote, valueStart + 1);
+        return {valueStart + 1, close < 0 ? document.size() : close};
+    }
+    qsizetype end = valueStart;
+    while (end < document.size() && !isAsciiWhitespace(document[end]) && document[end] != u'>')
+        ++end;
+    return {valueStart, end};
+}
+
+StylePlace StyleTracker::token(const html::Token &token, QStringView document)
+{
+    if (token.kind == html::TokenKind::Characters && !token.characterReference)
+        return {};
+    const StylePlace closed = m_open;
+    m_open = isStyleStartTag(token, document) ? StylePlace{token.end, Css::State()} : StylePlace();
+    return closed;
+}
+
+StyleReader::StyleReader(QStringView document, StylePlace place, qsizetype end)
+    : m_document(document), m_position(place.position), m_state(place.state), m_end(end), m_clear(end >= 0 ? end : place.position)
+{
+}
+
+void StyleReader::lookAhead(qsizetype upTo)
+{
+    upTo = std::min(upTo, m_document.size());
+    for (qsizetype from = m_clear; from < upTo;) {
+        const qsizetype found = m_document.sliced(from, upTo - from).indexOf(u'<');
+        if (found < 0)
+            break;
+        if (isStyleEndTagAt(m_document, from + found)) {
+            m_end = m_clear = from + found;
+            return;
+        }
+        from += found + 1;
+    }
+    m_clear = std::max(m_clear, upTo);
+}
+
+bool StyleReader::next(Css::Token &token)
+{
+    for (;;) {
+        const bool endKnown = m_end >= 0 || m_clear >= m_document.size();
+        const qsizetype limit = m_end >= 0 ? m_end : m_clear;
+        if (!endKnown && m_position + tokenLookahead >= limit) {
+            lookAhead(m_position + lookStep);
+            continue;
+        }
+        Css::TokenStream stream(m_document.first(limit), m_position, m_state);
+        if (!stream.next(token))
+            return false;
+        // A token that reaches the end of what is looked through may go on past it, or
+        // be another token: looked further, it is read again. Looking twice as far each
+        // time, a long comment costs its length a few times, not once per step.
+        if (!endKnown && token.end() + tokenLookahead >= limit) {
+            lookAhead(limit + std::max(lookStep, limit - m_position));
+            continue;
+        }
+        m_position = stream.position();
+        m_state = stream.state();
+        return true;
+    }
+}
+
+StylePlace styleBoundaryAt(QStringView document, StylePlace place, qsizetype offset, qsizetype end)
+{
+    StyleReader reader(document, place, end);
+    Css::Token token;
+    while (reader.place().position < offset) {
+        const StylePlace before = reader.place();
+        if (!reader.next(token))
+            break;
+        if (reader.place().position > offset)
+            return before;
+    }
+    return reader.place();
+}

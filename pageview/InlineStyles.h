@@ -1,0 +1,82 @@
+#pragma once
+
+#include "CssTokenStream.h"
+#include "MarkupTokenizer.h"
+#include "StylesheetColouring.h"
+#include "Tokenizer.h"
+
+#include <utility>
+
+// The stylesheets inside an HTML page: the contents of its style elements and the
+// values of its style attributes, read by the CSS tokenizer so that they are coloured
+// as a stylesheet is. A style element's contents can be megabytes long, so the view
+// keeps where its stylesheet stands beside the HTML tokenizer's checkpoints inside
+// one, and colours a row from there.
+
+// Where the stylesheet of a style element stands at one of its token boundaries.
+struct StylePlace
+{
+    qsizetype position = -1; // -1: not inside a style element
+    Css::State state;
+
+    bool isInside() const { return position >= 0; }
+    bool operator==(const StylePlace &) const = default;
+};
+
+// The markup role that colours a stylesheet's role; Text stays Text.
+MarkupRole markupRole(StylesheetRole role);
+
+// Whether a start tag is a style element's. The name is read from the document, so a
+// tag that began before the run that reports it counts too.
+bool isStyleStartTag(const html::Token &token, QStringView document);
+// Whether the attribute whose name starts at nameStart is named style.
+bool isStyleAttribute(QStringView document, qsizetype nameStart);
+// An attribute value's text without its quotes, [first, second), as HTML's tokenizer
+// reads it from valueStart: to its closing quote, or an unquoted one to whitespace or
+// '>'; or to the end of the document.
+std::pair<qsizetype, qsizetype> attributeValueText(QStringView document, qsizetype valueStart);
+
+// Follows a run of HTML's tokenizer through style elements: a style start tag opens
+// one, and the first token after it that is not plain characters (its end tag, in
+// HTML, where its contents are raw text) closes it.
+class StyleTracker
+{
+public:
+    explicit StyleTracker(StylePlace open = {}) : m_open(open) {}
+
+    // The element open before token, if token closes it; the token's start ends it.
+    StylePlace token(const html::Token &token, QStringView document);
+    // The element open after the tokens so far.
+    StylePlace open() const { return m_open; }
+
+private:
+    StylePlace m_open;
+};
+
+// Reads the stylesheet inside a style element or attribute from a place in it. A
+// style element's contents end where HTML ends them: at "</style" and a space, '/' or
+// '>'; unless end is known, the reader looks for that no further ahead than the token
+// it reads needs, so that a row deep inside a long element costs what is around it.
+class StyleReader
+{
+public:
+    StyleReader(QStringView document, StylePlace place, qsizetype end = -1);
+
+    // The next token, or false where the stylesheet ends.
+    bool next(Css::Token &token);
+    // The boundary before the next token.
+    StylePlace place() const { return {m_position, m_state}; }
+
+private:
+    void lookAhead(qsizetype upTo);
+
+    QStringView m_document;
+    qsizetype m_position;
+    Css::State m_state;
+    qsizetype m_end; // -1 while not yet found
+    qsizetype m_clear; // no end starts before here
+};
+
+// The last token boundary at or before offset of the stylesheet read on from place:
+// where a checkpoint at offset resumes it.
+StylePlace styleBoundaryAt(QStringView document, StylePlace place, qsizetype offset, qsizetype end = -1);
