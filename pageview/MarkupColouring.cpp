@@ -1,5 +1,7 @@
 #include "MarkupColouring.h"
 
+#include "InlineStyles.h"
+
 #include <numeric>
 
 using html::State;
@@ -14,12 +16,17 @@ constexpr qsizetype lookahead = 40;
 constexpr qsizetype tagLookahead = 64;
 constexpr size_t recentLimit = 4096;
 
-// Counts parse errors; the scan wants nothing else.
+// Counts parse errors, and follows style elements for the stylesheets' checkpoints.
 class CountingSink : public html::TokenSink
 {
 public:
-    void token(const html::Token &) override {}
+    CountingSink(QStringView document, StylePlace style) : document(document), styles(style) {}
+    void token(const html::Token &token) override { styles.token(token, document); }
     void parseError(html::ParseError, qsizetype) override { ++count; }
+    void cdataSection(qsizetype, qsizetype) override { styles = StyleTracker(); }
+
+    QStringView document;
+    StyleTracker styles;
     quint32 count = 0;
 };
 
@@ -44,8 +51,8 @@ private:
 class RowSink : public html::TokenSink
 {
 public:
-    RowSink(QStringView document, qsizetype from, qsizetype to, QList<ParseErrorMark> *errors)
-        : m_document(document), m_from(from), m_to(to), m_roles(to - from, MarkupRole::Text), m_errors(errors)
+    RowSink(QStringView document, qsizetype from, qsizetype to, QList<ParseErrorMark> *errors, StylePlace style = {})
+        : m_document(document), m_from(from), m_to(to), m_roles(to - from, MarkupRole::Text), m_errors(errors), m_styles(style)
     {
     }
 
@@ -57,8 +64,13 @@ public:
 
     void token(const html::Token &token) override
     {
+        followStyles(token);
         if (pastTheEnd && m_hadUnfinished && token.kind != TokenKind::Characters)
             return;
+        colour(token);
+    }
+    void colour(const html::Token &token)
+    {
         switch (token.kind) {
         case TokenKind::StartTag:
         case TokenKind::EndTag:
@@ -89,33 +101,50 @@ public:
             reportedPastTheEnd = true;
     }
     void attributeReference(qsizetype start, qsizetype end) override { m_references.append({start, end}); }
-    void cdataSection(qsizetype start, qsizetype end) override { paint(start, end, MarkupRole::CData); }
+    void cdataSection(qsizetype start, qsizetype end) override
+    {
+        closeStyle(start);
+        paint(start, end, MarkupRole::CData);
+    }
     void unfinished(const html::Token &token) override
     {
         if (pastTheEnd && m_hadUnfinished)
             return;
         m_hadUnfinished = !pastTheEnd;
+        // Markup begun in svg's style element ends its stylesheet.
+        closeStyle(token.start);
         if (token.kind == TokenKind::Characters)
             paint(token.start, token.end, MarkupRole::CData);
         else
-            this->token(token);
+            colour(token);
     }
 
     QList<MarkupSpan> spans()
     {
+        paintStylesheets();
         // References inside values are painted last, over the value they are in.
         for (const auto &[start, end] : std::as_const(m_references))
             paint(start, end, MarkupRole::CharacterReference);
         QList<MarkupSpan> result;
         for (qsizetype i = 0; i < m_roles.size();) {
+            const bool link = !m_links.isEmpty() && m_links[i];
             qsizetype end = i + 1;
-            while (end < m_roles.size() && m_roles[end] == m_roles[i])
+            while (end < m_roles.size() && m_roles[end] == m_roles[i] && (!m_links.isEmpty() && m_links[end]) == link)
                 ++end;
-            result.append({i, end - i, m_roles[i]});
+            result.append({i, end - i, m_roles[i], link});
             i = end;
         }
         return result;
     }
+
+    // ---- The page's own stylesheets: style elements and style attributes
+
+    // The style element open where the main run stopped; call before reading past it.
+    void endOfRow() { m_openAtEnd = m_styles.open(); }
+    // Where the stylesheet open at the row's end stands, at a token boundary at or before it.
+    StylePlace styleAtEnd() const { return m_styleAtEnd; }
+    // The links of the stylesheets met, with their addresses, when links is given.
+    void collectLinks(QList<StylesheetColouring::Link> *links) { m_linksFound = links; }
 
 private:
     void paint(qsizetype start, qsizetype end, MarkupRole role)
@@ -134,6 +163,80 @@ private:
             if (attribute.valueStart >= 0 && attribute.valueEnd > attribute.valueStart)
                 paint(attribute.valueStart, attribute.valueEnd, MarkupRole::AttributeValue);
         }
+        noteStyleAttributes(token);
+    }
+
+    // A stylesheet of the row: where it is read from and where it ends (-1: where HTML
+    // ends the style element, past what the run read).
+    struct Stylesheet
+    {
+        StylePlace from;
+        qsizetype end = -1;
+    };
+
+    void followStyles(const html::Token &token)
+    {
+        if (const StylePlace closed = m_styles.token(token, m_document); closed.isInside())
+            m_stylesheets.append({closed, token.start});
+    }
+    void closeStyle(qsizetype at)
+    {
+        if (m_styles.open().isInside())
+            m_stylesheets.append({m_styles.open(), at});
+        m_styles = StyleTracker();
+    }
+    // A style attribute's value is a list of declarations, read as written: a character
+    // reference in it is read by the CSS tokenizer as the characters it is written with,
+    // and coloured as a reference over that.
+    void noteStyleAttributes(const html::Token &token)
+    {
+        for (const html::Attribute &attribute : token.attributes) {
+            if (attribute.valueStart < 0 || attribute.valueEnd <= attribute.valueStart || attribute.valueEnd <= m_from
+                || attribute.valueStart >= m_to || !isStyleAttribute(m_document, attribute.nameStart))
+                continue;
+            const auto [start, end] = attributeValueText(m_document, attribute.valueStart);
+            m_stylesheets.append({StylePlace{start, Css::State::declarationList()}, end});
+        }
+    }
+    void paintStylesheets()
+    {
+        if (m_styles.open().isInside())
+            m_stylesheets.append({m_styles.open(), -1});
+        for (const Stylesheet &sheet : std::as_const(m_stylesheets)) {
+            const bool openAtEnd = sheet.from == m_openAtEnd && m_openAtEnd.isInside();
+            if (openAtEnd)
+                m_styleAtEnd = sheet.from;
+            if (sheet.from.position >= m_to || (sheet.end >= 0 && sheet.end <= m_from))
+                continue;
+            StyleReader reader(m_document, sheet.from, sheet.end);
+            StylePlace before = reader.place();
+            Css::Token token;
+            while (reader.place().position < m_to) {
+                before = reader.place();
+                if (!reader.next(token))
+                    break;
+                if (token.end() <= m_from)
+                    continue;
+                // Text too: in an attribute value, over the value's colour.
+                paint(token.start, token.end(), markupRole(stylesheetRole(token, m_document)));
+                if (token.flags & Css::Link) {
+                    markLink(token.start, token.end());
+                    if (m_linksFound)
+                        m_linksFound->append({token.start, token.end(), token.value});
+                }
+            }
+            if (openAtEnd)
+                m_styleAtEnd = reader.place().position > m_to ? before : reader.place();
+        }
+    }
+    void markLink(qsizetype start, qsizetype end)
+    {
+        if (m_links.isEmpty())
+            m_links = QByteArray(m_roles.size(), 0);
+        start = std::max(start, m_from);
+        end = std::min(end, m_to);
+        for (qsizetype i = start; i < end; ++i)
+            m_links[i - m_from] = 1;
     }
 
     QStringView m_document;
@@ -143,6 +246,12 @@ private:
     QList<ParseErrorMark> *m_errors;
     QList<std::pair<qsizetype, qsizetype>> m_references;
     bool m_hadUnfinished = false;
+    StyleTracker m_styles;
+    StylePlace m_openAtEnd;
+    StylePlace m_styleAtEnd;
+    QList<Stylesheet> m_stylesheets;
+    QByteArray m_links; // per character of the row, once a link is met
+    QList<StylesheetColouring::Link> *m_linksFound = nullptr;
 };
 
 // Whether a run that stopped here has read a "<", "</name" or "&" that the characters
@@ -169,6 +278,8 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
     m_recent.clear();
     m_xmlRecent.clear();
     m_checkpoints.clear();
+    m_styleCheckpoints.clear();
+    m_styleRecent.clear();
     m_xmlCheckpoints.clear();
     m_blockErrors.clear();
     m_errorCount = -1;
@@ -186,12 +297,14 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
         return;
     }
     m_checkpoints.assign(size_t(blocks) + 1, html::Checkpoint());
+    m_styleCheckpoints.assign(size_t(blocks) + 1, StylePlace());
     m_blockErrors.assign(size_t(blocks), 0);
     m_scan.start(m_document, checkpointSpacing, [this, view](qsizetype index, qsizetype, qsizetype to) {
         html::Checkpoint state = m_checkpoints[size_t(index)];
-        CountingSink sink;
+        CountingSink sink(view, m_styleCheckpoints[size_t(index)]);
         html::Tokenizer(sink, false).run(view, state, to);
         m_blockErrors[size_t(index)] = sink.count;
+        m_styleCheckpoints[size_t(index) + 1] = styleCheckpoint(view, sink.styles.open(), state.position());
         m_checkpoints[size_t(index) + 1] = state;
     });
 }
@@ -211,7 +324,7 @@ bool MarkupColouring::isReadyAt(qsizetype from) const
     return m_syntax && from / checkpointSpacing <= m_scan.blocksDone();
 }
 
-html::Checkpoint MarkupColouring::stateAt(qsizetype offset)
+html::Checkpoint MarkupColouring::stateAt(qsizetype offset, StylePlace *style)
 {
     // From the nearest known state before offset: a row coloured lately, or a checkpoint.
     // A checkpoint lies a little past its block's start when a reference crossed it.
@@ -219,10 +332,13 @@ html::Checkpoint MarkupColouring::stateAt(qsizetype offset)
     while (index > 0 && m_checkpoints[index].position() > offset)
         --index;
     html::Checkpoint state = m_checkpoints[index];
+    *style = m_styleCheckpoints[index];
     if (auto it = m_recent.upper_bound(offset); it != m_recent.begin()) {
         --it;
-        if (it->first >= state.position())
+        if (it->first >= state.position()) {
             state = it->second;
+            *style = m_styleRecent[it->first];
+        }
     }
     return state;
 }
@@ -233,23 +349,38 @@ QList<MarkupSpan> MarkupColouring::spans(qsizetype from, qsizetype to, QList<Par
         return {};
     if (m_syntax == MarkupSyntax::Xml)
         return xmlSpans(from, to);
+    return htmlSpans(from, to, errors, nullptr);
+}
+
+QList<MarkupSpan> MarkupColouring::htmlSpans(qsizetype from, qsizetype to, QList<ParseErrorMark> *errors,
+                                             QList<StylesheetColouring::Link> *links)
+{
     const QStringView view(m_document);
-    html::Checkpoint state = stateAt(from);
-    RowSink sink(view, from, to, errors);
+    StylePlace style;
+    html::Checkpoint state = stateAt(from, &style);
+    RowSink sink(view, from, to, errors, style);
+    sink.collectLinks(links);
     html::Tokenizer tokenizer(sink, false);
     tokenizer.run(view, state, to);
+    sink.endOfRow();
     // The next row goes on from here, unless a reference ran over its start: then it
     // reads that again for its colours and errors.
-    if (state.position() == to && !sink.reportedPastTheEnd) {
-        if (m_recent.size() >= recentLimit)
-            m_recent.clear();
-        m_recent.insert_or_assign(to, state);
-    }
+    const bool resumable = state.position() == to && !sink.reportedPastTheEnd;
+    const html::Checkpoint atEnd = state;
     if (undecided(state.state()) && state.position() < view.size()) {
         sink.pastTheEnd = true;
         tokenizer.run(view, state, std::min(view.size(), state.position() + tagLookahead));
     }
-    return sink.spans();
+    QList<MarkupSpan> result = sink.spans();
+    if (resumable) {
+        if (m_recent.size() >= recentLimit) {
+            m_recent.clear();
+            m_styleRecent.clear();
+        }
+        m_recent.insert_or_assign(to, atEnd);
+        m_styleRecent.insert_or_assign(to, sink.styleAtEnd());
+    }
+    return result;
 }
 
 QList<ParseErrorMark> MarkupColouring::errorsInBlock(qsizetype block)
@@ -321,4 +452,25 @@ QList<MarkupSpan> MarkupColouring::xmlSpans(qsizetype from, qsizetype to)
         m_xmlRecent.clear();
     m_xmlRecent.insert_or_assign(to, after);
     return result;
+}
+
+// ---- The page's own stylesheets
+
+StylePlace MarkupColouring::styleCheckpoint(QStringView document, StylePlace open, qsizetype position)
+{
+    // Reading the stylesheet costs only inside a style element.
+    return open.isInside() ? styleBoundaryAt(document, open, position) : StylePlace();
+}
+
+std::optional<StylesheetColouring::Link> MarkupColouring::styleLinkAt(qsizetype offset)
+{
+    if (m_syntax != MarkupSyntax::Html || offset < 0 || offset >= m_document.size() || !isReadyAt(offset))
+        return std::nullopt;
+    QList<StylesheetColouring::Link> links;
+    htmlSpans(offset, offset + 1, nullptr, &links);
+    for (const StylesheetColouring::Link &link : std::as_const(links)) {
+        if (link.start <= offset && offset < link.end)
+            return link;
+    }
+    return std::nullopt;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "BackgroundScan.h"
+#include "InlineStyles.h"
 #include "MarkupTokenizer.h"
 #include "ParseErrorMarks.h"
+#include "StylesheetColouring.h"
 #include "Tokenizer.h"
 
 #include <QList>
@@ -44,6 +46,10 @@ public:
     std::optional<ParseErrorMark> nextError(qsizetype offset);
     std::optional<ParseErrorMark> previousError(qsizetype offset);
 
+    // The link at offset in a stylesheet of the page (a style element's url() or
+    // @import, a style attribute's url()): where it stands and its address as written.
+    std::optional<StylesheetColouring::Link> styleLinkAt(qsizetype offset);
+
 signals:
     // More of the document can be coloured.
     void advanced();
@@ -51,7 +57,10 @@ signals:
     void errorsCounted(qsizetype count);
 
 private:
-    html::Checkpoint stateAt(qsizetype offset);
+    html::Checkpoint stateAt(qsizetype offset, StylePlace *style);
+    QList<MarkupSpan> htmlSpans(qsizetype from, qsizetype to, QList<ParseErrorMark> *errors,
+                                QList<StylesheetColouring::Link> *links);
+    static StylePlace styleCheckpoint(QStringView document, StylePlace open, qsizetype position);
     QList<ParseErrorMark> errorsInBlock(qsizetype block);
     MarkupState xmlStateAt(qsizetype offset);
     QList<MarkupSpan> xmlSpans(qsizetype from, qsizetype to);
@@ -62,6 +71,8 @@ private:
     // The state at the start of block k, at or just after k * checkpointSpacing, and
     // the parse errors found in each block.
     std::vector<html::Checkpoint> m_checkpoints;
+    // Beside each, where the stylesheet of the style element it is inside stands.
+    std::vector<StylePlace> m_styleCheckpoints;
     std::vector<quint32> m_blockErrors;
     std::vector<MarkupState> m_xmlCheckpoints;
     qsizetype m_errorCount = -1;
@@ -69,5 +80,6 @@ private:
     BackgroundScan m_scan;
     // States at the rows coloured lately, so that the next row goes on from there.
     std::map<qsizetype, html::Checkpoint> m_recent;
+    std::map<qsizetype, StylePlace> m_styleRecent;
     std::map<qsizetype, MarkupState> m_xmlRecent;
 };

@@ -545,14 +545,14 @@ void SourceView::setTopLine(qsizetype line)
 
 std::optional<std::pair<QString, bool>> SourceView::linkAtPoint(QPoint viewportPos)
 {
-    if (!m_stylesheet->isActive() || rowCount() == 0)
+    if (!(m_stylesheet->isActive() || m_colouring->isActive()) || rowCount() == 0)
         return std::nullopt;
     const qsizetype offset = offsetAt(viewportPos);
     // offsetAt gives the nearest boundary; the character under the pointer is the one
     // whose box holds it.
     const QRectF box = characterRect(offset);
     const qsizetype under = viewportPos.x() < box.left() && offset > 0 ? offset - 1 : offset;
-    const auto link = m_stylesheet->linkAt(under);
+    const auto link = m_stylesheet->isActive() ? m_stylesheet->linkAt(under) : m_colouring->styleLinkAt(under);
     if (!link)
         return std::nullopt;
     const LinkResolver::Resolution resolved = LinkResolver(m_documentAddress).resolve(link->written);
