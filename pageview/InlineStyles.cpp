@@ -37,6 +37,25 @@ bool isStyleEndTagAt(QStringView document, qsizetype at)
     return isAsciiWhitespace(after) || after == u'/' || after == u'>';
 }
 
+// Whether what follows an ident, past whitespace and comments, is in text[.., limit)
+// with room to read it: whether the ident is a property name is told by a colon there.
+bool settledBefore(QStringView text, qsizetype from, qsizetype limit)
+{
+    for (qsizetype i = from; i < limit;) {
+        if (isAsciiWhitespace(text[i])) {
+            ++i;
+        } else if (text[i] == u'/' && i + 1 < limit && text[i + 1] == u'*') {
+            const qsizetype close = text.sliced(i + 2, limit - i - 2).indexOf(u"*/");
+            if (close < 0)
+                return false;
+            i += 2 + close + 2;
+        } else {
+            return i + tokenLookahead < limit;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 MarkupRole markupRole(StylesheetRole role)
@@ -120,9 +139,12 @@ bool StyleReader::next(Css::Token &token)
         if (!stream.next(token))
             return false;
         // A token that reaches the end of what is looked through may go on past it, or
-        // be another token: looked further, it is read again. Looking twice as far each
+        // be another token, and an ident may be a property name by a colon beyond it:
+        // looked further, it is read again. Looking twice as far each
         // time, a long comment costs its length a few times, not once per step.
-        if (!endKnown && token.end() + tokenLookahead >= limit) {
+        if (!endKnown
+            && (token.end() + tokenLookahead >= limit
+                || (token.type == Css::TokenType::Ident && !settledBefore(m_document, token.end(), limit)))) {
             lookAhead(limit + std::max(lookStep, limit - m_position));
             continue;
         }

@@ -213,6 +213,9 @@ void TestInlineStyles::rowsDeepInALongStyleElement()
         if (i % 97 == 0)
             sheet += QStringLiteral("/* a comment") + newline + QString(3000, QLatin1Char('-')) + newline + QStringLiteral("*/")
                     + newline;
+        // A property name whose colon is far behind a comment.
+        if (i == 700)
+            sheet += QStringLiteral("h2 { colour-after /*%1*/ : teal }").arg(QString(5000, QLatin1Char('x'))) + newline;
         if (i % 89 == 0)
             sheet += QStringLiteral("@media (max-width: 600px) { .x { width: calc(100% - 2rem) } @font-face { unicode-range: U+0-7F } }")
                     + newline;
@@ -229,8 +232,10 @@ void TestInlineStyles::rowsDeepInALongStyleElement()
     // Rows far in, each coloured by a view that has coloured nothing before it.
     QList<std::pair<qsizetype, qsizetype>> rows;
     const qsizetype start = head.size();
+    const qsizetype farColon = document.indexOf(QLatin1String("colour-after"));
+    QVERIFY(farColon > start + spacing);
     for (const qsizetype at : {start + 10, start + spacing - 3, start + 2 * spacing + 5, start + 3 * spacing + spacing / 2,
-                               document.size() - tail.size() - 40}) {
+                               farColon, document.size() - tail.size() - 40}) {
         qsizetype from = at;
         if (rowLength == 0)
             from = std::max(start, document.lastIndexOf(QLatin1Char('\n'), at) + 1);
