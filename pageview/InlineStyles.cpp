@@ -96,10 +96,8 @@ std::pair<qsizetype, qsizetype> attributeValueText(QStringView document, qsizety
     return {valueStart, end};
 }
 
-StylePlace StyleTracker::token(const html::Token &token, QStringView document)
+StylePlace StyleTracker::follow(const html::Token &token, QStringView document)
 {
-    if (token.kind == html::TokenKind::Characters && !token.characterReference)
-        return {};
     const StylePlace closed = m_open;
     m_open = isStyleStartTag(token, document) ? StylePlace{token.end, Css::State()} : StylePlace();
     return closed;

@@ -45,11 +45,23 @@ public:
     explicit StyleTracker(StylePlace open = {}) : m_open(open) {}
 
     // The element open before token, if token closes it; the token's start ends it.
-    StylePlace token(const html::Token &token, QStringView document);
+    // Inline for what the scan of every page meets: characters, and tags elsewhere.
+    StylePlace token(const html::Token &token, QStringView document)
+    {
+        if (token.kind == html::TokenKind::Characters && !token.characterReference)
+            return {};
+        if (!m_open.isInside()
+            && (token.kind != html::TokenKind::StartTag || token.start + 1 >= document.size()
+                || (document[token.start + 1].unicode() | 0x20) != u's'))
+            return {};
+        return follow(token, document);
+    }
     // The element open after the tokens so far.
     StylePlace open() const { return m_open; }
 
 private:
+    StylePlace follow(const html::Token &token, QStringView document);
+
     StylePlace m_open;
 };
 

@@ -145,6 +145,9 @@ public:
     StylePlace styleAtEnd() const { return m_styleAtEnd; }
     // The links of the stylesheets met, with their addresses, when links is given.
     void collectLinks(QList<StylesheetColouring::Link> *links) { m_linksFound = links; }
+    // Where a long style attribute's value was left by a row before: the next row
+    // goes on from there, not from the value's start.
+    void keepAttributePlaces(AttributePlaces *places) { m_attributePlaces = places; }
 
 private:
     void paint(qsizetype start, qsizetype end, MarkupRole role)
@@ -172,6 +175,7 @@ private:
     {
         StylePlace from;
         qsizetype end = -1;
+        qsizetype attribute = -1; // a style attribute's: where its value's text starts
     };
 
     void followStyles(const html::Token &token)
@@ -192,11 +196,23 @@ private:
     {
         for (const html::Attribute &attribute : token.attributes) {
             if (attribute.valueStart < 0 || attribute.valueEnd <= attribute.valueStart || attribute.valueEnd <= m_from
-                || attribute.valueStart >= m_to || !isStyleAttribute(m_document, attribute.nameStart))
+                || attribute.valueStart >= m_to || (m_document[attribute.nameStart].unicode() | 0x20) != u's'
+                || !isStyleAttribute(m_document, attribute.nameStart))
                 continue;
             const auto [start, end] = attributeValueText(m_document, attribute.valueStart);
-            m_stylesheets.append({StylePlace{start, Css::State::declarationList()}, end});
+            m_stylesheets.append({attributePlaceBefore(start), end, start});
         }
+    }
+    StylePlace attributePlaceBefore(qsizetype start) const
+    {
+        if (m_attributePlaces) {
+            if (auto it = m_attributePlaces->upper_bound(m_from); it != m_attributePlaces->begin()) {
+                --it;
+                if (it->second.first == start && it->first >= start)
+                    return {it->first, it->second.second};
+            }
+        }
+        return {start, Css::State::declarationList()};
     }
     void paintStylesheets()
     {
@@ -225,8 +241,14 @@ private:
                         m_linksFound->append({token.start, token.end(), token.value});
                 }
             }
+            const StylePlace atEnd = reader.place().position > m_to ? before : reader.place();
             if (openAtEnd)
-                m_styleAtEnd = reader.place().position > m_to ? before : reader.place();
+                m_styleAtEnd = atEnd;
+            if (sheet.attribute >= 0 && m_attributePlaces && atEnd.position > sheet.from.position) {
+                if (m_attributePlaces->size() >= recentLimit)
+                    m_attributePlaces->clear();
+                m_attributePlaces->insert_or_assign(atEnd.position, std::pair(sheet.attribute, atEnd.state));
+            }
         }
     }
     void markLink(qsizetype start, qsizetype end)
@@ -252,6 +274,7 @@ private:
     QList<Stylesheet> m_stylesheets;
     QByteArray m_links; // per character of the row, once a link is met
     QList<StylesheetColouring::Link> *m_linksFound = nullptr;
+    AttributePlaces *m_attributePlaces = nullptr;
 };
 
 // Whether a run that stopped here has read a "<", "</name" or "&" that the characters
@@ -280,6 +303,7 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
     m_checkpoints.clear();
     m_styleCheckpoints.clear();
     m_styleRecent.clear();
+    m_attributePlaces.clear();
     m_xmlCheckpoints.clear();
     m_blockErrors.clear();
     m_errorCount = -1;
@@ -360,6 +384,7 @@ QList<MarkupSpan> MarkupColouring::htmlSpans(qsizetype from, qsizetype to, QList
     html::Checkpoint state = stateAt(from, &style);
     RowSink sink(view, from, to, errors, style);
     sink.collectLinks(links);
+    sink.keepAttributePlaces(&m_attributePlaces);
     html::Tokenizer tokenizer(sink, false);
     tokenizer.run(view, state, to);
     sink.endOfRow();

@@ -14,6 +14,9 @@
 #include <optional>
 #include <vector>
 
+// Token boundaries inside style attributes' values, with where each value starts.
+using AttributePlaces = std::map<qsizetype, std::pair<qsizetype, Css::State>>;
+
 // The colours and parse errors of the rows on screen. The tokenizer's state is kept at
 // checkpoints every checkpointSpacing characters, found on a thread of its own from
 // the start of the document, so that any row can be coloured from the checkpoint
@@ -81,5 +84,7 @@ private:
     // States at the rows coloured lately, so that the next row goes on from there.
     std::map<qsizetype, html::Checkpoint> m_recent;
     std::map<qsizetype, StylePlace> m_styleRecent;
+    // Token boundaries in style attributes' values met lately, with where the value starts.
+    AttributePlaces m_attributePlaces;
     std::map<qsizetype, MarkupState> m_xmlRecent;
 };

@@ -70,6 +70,7 @@ private slots:
     void links();
     void rowsDeepInALongStyleElement_data();
     void rowsDeepInALongStyleElement();
+    void aLongStyleAttributeRowByRow();
     void coloursAreTheStylesheets();
     void viewFollowsALinkInAStyleElement();
 };
@@ -110,6 +111,8 @@ void TestInlineStyles::rolesWholeAndCut_data()
                                               << QStringLiteral("TTTNNNNNTppppptvvvT");
     QTest::newRow("upper-case STYLE attribute, others untouched") << QStringLiteral("<p id=\"a:b\" STYLE=\"a:b\">")
                                                                   << QStringLiteral("TTTNNTVVVVVTNNNNNTVptvVT");
+    QTest::newRow("two style attributes in a tag, one in the next") << QStringLiteral("<p style=\"a:b\" style='c:d'><i style=e:f>")
+                                                                   << QStringLiteral("TTTNNNNNTVptvVTNNNNNTVptvVTTTTNNNNNTptvT");
     QTest::newRow("styles is another attribute") << QStringLiteral("<p styles=\"a:b\">")
                                                  << QStringLiteral("TTTNNNNNNTVVVVVT");
     // A reference is coloured as one, and the CSS tokenizer reads it as written: its
@@ -262,6 +265,43 @@ void TestInlineStyles::rowsDeepInALongStyleElement()
         QCOMPARE(letters(row), expected);
         QCOMPARE(linkLetters(row), expectedLinks);
     }
+}
+
+void TestInlineStyles::aLongStyleAttributeRowByRow()
+{
+    // A value of many lines: each row goes on from where the row before it left the
+    // value, and gives what reading it whole gives; so does a row read first.
+    QString document = QStringLiteral("<p id=x style=\"\n");
+    qsizetype addresses = 0;
+    for (int i = 0; i < 300; ++i) {
+        document += QStringLiteral("  color: red; /* %1 */ background: url(x%1.png);\n").arg(i);
+        addresses += QStringLiteral("url(x%1.png)").arg(i).size();
+    }
+    document += QStringLiteral("\">a{b:c}<i style='d:e'>");
+    MarkupColouring whole;
+    whole.reset(document, MarkupSyntax::Html);
+    QVERIFY(scanned(whole, document.size()));
+    const QList<MarkupSpan> all = whole.spans(0, document.size());
+    const QString roles = letters(all);
+    QCOMPARE(roles.count(QLatin1Char('u')), addresses);
+    QCOMPARE(roles.right(23), QStringLiteral("VTttttttTTTNNNNNTVptvVT"));
+
+    MarkupColouring rows;
+    rows.reset(document, MarkupSyntax::Html);
+    QVERIFY(scanned(rows, document.size()));
+    QString rowByRow;
+    for (qsizetype from = 0; from < document.size();) {
+        const qsizetype to = document.indexOf(QLatin1Char('\n'), from) < 0 ? document.size() : document.indexOf(QLatin1Char('\n'), from) + 1;
+        rowByRow += letters(rows.spans(from, to));
+        from = to;
+    }
+    QCOMPARE(rowByRow, roles);
+
+    MarkupColouring jump;
+    jump.reset(document, MarkupSyntax::Html);
+    QVERIFY(scanned(jump, document.size()));
+    const qsizetype middle = document.indexOf(QLatin1String("  color: red; /* 150 */"));
+    QCOMPARE(letters(jump.spans(middle, middle + 60)), roles.mid(middle, 60));
 }
 
 void TestInlineStyles::coloursAreTheStylesheets()
