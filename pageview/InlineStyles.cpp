@@ -104,7 +104,8 @@ StylePlace StyleTracker::follow(const html::Token &token, QStringView document)
 }
 
 StyleReader::StyleReader(QStringView document, StylePlace place, qsizetype end)
-    : m_document(document), m_position(place.position), m_state(place.state), m_end(end), m_clear(end >= 0 ? end : place.position)
+    : m_document(document), m_position(place.position), m_state(place.state), m_end(end), m_clear(end >= 0 ? end : place.position),
+      m_inComment(place.inComment)
 {
 }
 
@@ -124,7 +125,7 @@ void StyleReader::lookAhead(qsizetype upTo)
     m_clear = std::max(m_clear, upTo);
 }
 
-bool StyleReader::next(Css::Token &token)
+bool StyleReader::next(Css::Token &token, qsizetype horizon)
 {
     for (;;) {
         const bool endKnown = m_end >= 0 || m_clear >= m_document.size();
@@ -133,6 +134,10 @@ bool StyleReader::next(Css::Token &token)
             lookAhead(m_position + lookStep);
             continue;
         }
+        if (m_position >= limit)
+            return false;
+        if (m_inComment || (m_position + 1 < limit && m_document[m_position] == u'/' && m_document[m_position + 1] == u'*'))
+            return comment(token, horizon);
         Css::TokenStream stream(m_document.first(limit), m_position, m_state);
         if (!stream.next(token))
             return false;
@@ -152,13 +157,40 @@ bool StyleReader::next(Css::Token &token)
     }
 }
 
+// Comments are read here, not by the tokenizer, which would read one whole: a row deep
+// inside a long one looks for its end only as far as the row.
+bool StyleReader::comment(Css::Token &token, qsizetype horizon)
+{
+    const qsizetype start = m_position;
+    const qsizetype from = m_inComment ? m_position : m_position + 2;
+    horizon = std::max(horizon, from + 1);
+    const qsizetype searchEnd = std::min(m_document.size(), horizon + 2);
+    if (m_end < 0 && m_clear < searchEnd)
+        lookAhead(searchEnd);
+    const qsizetype limit = m_end >= 0 ? m_end : m_clear;
+    const qsizetype window = std::min(limit, searchEnd);
+    const qsizetype found = m_document.sliced(from, window - from).indexOf(u"*/");
+    // Its "*/", or the end of the stylesheet; or, not yet found, it goes on past the horizon.
+    const bool goesOn = found < 0 && (window < limit || (m_end < 0 && limit < m_document.size()));
+    const qsizetype end = found >= 0 ? from + found + 2 : goesOn ? horizon : window;
+    m_inComment = goesOn;
+    token = Css::Token();
+    token.start = start;
+    token.length = end - start;
+    token.type = Css::TokenType::Comment;
+    if (found < 0 && !goesOn)
+        token.flags = Css::Unterminated;
+    m_position = end;
+    return true;
+}
+
 StylePlace styleBoundaryAt(QStringView document, StylePlace place, qsizetype offset, qsizetype end)
 {
     StyleReader reader(document, place, end);
     Css::Token token;
     while (reader.place().position < offset) {
         const StylePlace before = reader.place();
-        if (!reader.next(token))
+        if (!reader.next(token, offset))
             break;
         if (reader.place().position > offset)
             return before;

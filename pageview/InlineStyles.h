@@ -5,6 +5,7 @@
 #include "StylesheetColouring.h"
 #include "Tokenizer.h"
 
+#include <limits>
 #include <utility>
 
 // The stylesheets inside an HTML page: the contents of its style elements and the
@@ -18,6 +19,9 @@ struct StylePlace
 {
     qsizetype position = -1; // -1: not inside a style element
     Css::State state;
+    // Inside a comment begun before position, which leaves the state as it is: a long
+    // comment is read on from here, not from its start.
+    bool inComment = false;
 
     bool isInside() const { return position >= 0; }
     bool operator==(const StylePlace &) const = default;
@@ -74,19 +78,23 @@ class StyleReader
 public:
     StyleReader(QStringView document, StylePlace place, qsizetype end = -1);
 
-    // The next token, or false where the stylesheet ends.
-    bool next(Css::Token &token);
+    // The next token, or false where the stylesheet ends. A comment that goes on past
+    // horizon comes as far as horizon, so that its end is not looked for further.
+    bool next(Css::Token &token, qsizetype horizon = std::numeric_limits<qsizetype>::max() / 2);
     // The boundary before the next token.
-    StylePlace place() const { return {m_position, m_state}; }
+
+    StylePlace place() const { return {m_position, m_state, m_inComment}; }
 
 private:
     void lookAhead(qsizetype upTo);
+    bool comment(Css::Token &token, qsizetype horizon);
 
     QStringView m_document;
     qsizetype m_position;
     Css::State m_state;
     qsizetype m_end; // -1 while not yet found
     qsizetype m_clear; // no end starts before here
+    bool m_inComment;
 };
 
 // The last token boundary at or before offset of the stylesheet read on from place:

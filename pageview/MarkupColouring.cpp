@@ -229,7 +229,7 @@ private:
             Css::Token token;
             while (reader.place().position < m_to) {
                 before = reader.place();
-                if (!reader.next(token))
+                if (!reader.next(token, m_to))
                     break;
                 if (token.end() <= m_from)
                     continue;

@@ -194,21 +194,25 @@ void TestInlineStyles::rowsDeepInALongStyleElement_data()
 {
     QTest::addColumn<bool>("lines"); // the stylesheet on lines, or minified on one
     QTest::addColumn<qsizetype>("rowLength"); // rows cut every so many characters; 0: at line ends
-    QTest::newRow("lines, rows at line ends") << true << qsizetype(0);
-    QTest::newRow("lines, rows cut inside tokens") << true << qsizetype(37);
-    QTest::newRow("minified, rows cut inside tokens") << false << qsizetype(53);
+    QTest::addColumn<qsizetype>("longComment"); // a comment this long, across checkpoints
+    QTest::newRow("lines, rows at line ends") << true << qsizetype(0) << qsizetype(0);
+    QTest::newRow("lines, rows cut inside tokens") << true << qsizetype(37) << qsizetype(0);
+    QTest::newRow("minified, rows cut inside tokens") << false << qsizetype(53) << qsizetype(0);
+    QTest::newRow("lines, a comment over three checkpoints") << true << qsizetype(0) << 3 * MarkupColouring::checkpointSpacing;
+    QTest::newRow("minified, a comment over three checkpoints") << false << qsizetype(41) << 3 * MarkupColouring::checkpointSpacing;
 }
 
 void TestInlineStyles::rowsDeepInALongStyleElement()
 {
     QFETCH(bool, lines);
     QFETCH(qsizetype, rowLength);
+    QFETCH(qsizetype, longComment);
     // A style element several checkpoints long, with comments, strings and blocks that
     // run across checkpoints, nested at-rules and addresses.
     const qsizetype spacing = MarkupColouring::checkpointSpacing;
     const QString newline = lines ? QStringLiteral("\n") : QString();
     QString sheet = QStringLiteral("@import \"first.css\";") + newline;
-    for (int i = 0; sheet.size() < 4 * spacing; ++i) {
+    for (int i = 0; sheet.size() < 4 * spacing + longComment; ++i) {
         const QString n = QString::number(i);
         sheet += QStringLiteral(".item-%1 > a:hover, #r%1 {").arg(n) + newline
                 + QStringLiteral("  color: #3a7bd5; margin: 0 auto 1.5em; background: url(/img/%1.png) no-repeat;").arg(n) + newline
@@ -216,6 +220,12 @@ void TestInlineStyles::rowsDeepInALongStyleElement()
         if (i % 97 == 0)
             sheet += QStringLiteral("/* a comment") + newline + QString(3000, QLatin1Char('-')) + newline + QStringLiteral("*/")
                     + newline;
+        if (i == 300 && longComment > 0) {
+            QString comment = QStringLiteral("/* long");
+            while (comment.size() < longComment)
+                comment += QStringLiteral("</styl / * x* ") + newline;
+            sheet += comment + QStringLiteral(" far in the comment */ a{b:c}") + newline;
+        }
         // A property name whose colon is far behind a comment.
         if (i == 700)
             sheet += QStringLiteral("h2 { colour-after /*%1*/ : teal }").arg(QString(5000, QLatin1Char('x'))) + newline;
@@ -237,8 +247,13 @@ void TestInlineStyles::rowsDeepInALongStyleElement()
     const qsizetype start = head.size();
     const qsizetype farColon = document.indexOf(QLatin1String("colour-after"));
     QVERIFY(farColon > start + spacing);
-    for (const qsizetype at : {start + 10, start + spacing - 3, start + 2 * spacing + 5, start + 3 * spacing + spacing / 2,
-                               farColon, document.size() - tail.size() - 40}) {
+    QList<qsizetype> probes = {start + 10, start + spacing - 3, start + 2 * spacing + 5, start + 3 * spacing + spacing / 2,
+                               farColon, document.size() - tail.size() - 40};
+    if (longComment > 0) {
+        const qsizetype commentStart = document.indexOf(QLatin1String("/* long"));
+        probes += {commentStart + longComment / 2, document.indexOf(QLatin1String("far in the comment")) - 2};
+    }
+    for (const qsizetype at : std::as_const(probes)) {
         qsizetype from = at;
         if (rowLength == 0)
             from = std::max(start, document.lastIndexOf(QLatin1Char('\n'), at) + 1);
