@@ -9,6 +9,12 @@ namespace {
 constexpr qsizetype tokenLookahead = 4;
 // How much of a style element the reader looks through for its end at a time.
 constexpr qsizetype lookStep = 4096;
+// A string or url() longer than this (a page's inline image can be a few hundred
+// kilobytes) ends here, as if the stylesheet did, and what follows is read as tokens:
+// a row inside a longer one, and each checkpoint past it, would read it all again.
+constexpr qsizetype longestToken = 1 << 20;
+// Tokens this long are kept for the rows after.
+constexpr qsizetype longTokenKept = 16 * 1024;
 
 bool isAsciiWhitespace(QChar c)
 {
@@ -103,9 +109,9 @@ StylePlace StyleTracker::follow(const html::Token &token, QStringView document)
     return closed;
 }
 
-StyleReader::StyleReader(QStringView document, StylePlace place, qsizetype end)
+StyleReader::StyleReader(QStringView document, StylePlace place, qsizetype end, LongTokens *longTokens)
     : m_document(document), m_position(place.position), m_state(place.state), m_end(end), m_clear(end >= 0 ? end : place.position),
-      m_inComment(place.inComment)
+      m_inComment(place.inComment), m_longTokens(longTokens)
 {
 }
 
@@ -127,14 +133,23 @@ void StyleReader::lookAhead(qsizetype upTo)
 
 bool StyleReader::next(Css::Token &token, qsizetype horizon)
 {
+    if (m_longTokens && !m_inComment) {
+        if (const auto known = m_longTokens->find(m_position); known != m_longTokens->end() && known->second.before == m_state) {
+            token = known->second.token;
+            m_position = token.end();
+            m_state = known->second.after;
+            return true;
+        }
+    }
     for (;;) {
-        const bool endKnown = m_end >= 0 || m_clear >= m_document.size();
-        const qsizetype limit = m_end >= 0 ? m_end : m_clear;
+        const qsizetype cap = m_position + longestToken;
+        const bool endKnown = m_end >= 0 || m_clear >= std::min(m_document.size(), cap);
+        const qsizetype limit = std::min(m_end >= 0 ? m_end : m_clear, cap);
         if (!endKnown && m_position + tokenLookahead >= limit) {
             lookAhead(m_position + lookStep);
             continue;
         }
-        if (m_position >= limit)
+        if (m_position >= limit && m_end >= 0)
             return false;
         if (m_inComment || (m_position + 1 < limit && m_document[m_position] == u'/' && m_document[m_position + 1] == u'*'))
             return comment(token, horizon);
@@ -143,13 +158,18 @@ bool StyleReader::next(Css::Token &token, qsizetype horizon)
             return false;
         // A token that reaches the end of what is looked through may go on past it, or
         // be another token, and an ident may be a property name by a colon beyond it:
-        // looked further, it is read again. Looking twice as far each
-        // time, a long comment costs its length a few times, not once per step.
+        // looked further, it is read again. Looking twice as far each time, a long
+        // string costs its length a few times, not once per step.
         if (!endKnown
             && (token.end() + tokenLookahead >= limit
                 || (token.type == Css::TokenType::Ident && !settledBefore(m_document, token.end(), limit)))) {
             lookAhead(limit + std::max(lookStep, limit - m_position));
             continue;
+        }
+        if (m_longTokens && token.length >= longTokenKept) {
+            if (m_longTokens->size() >= 64)
+                m_longTokens->clear();
+            m_longTokens->insert_or_assign(token.start, LongToken{m_state, token, stream.state()});
         }
         m_position = stream.position();
         m_state = stream.state();

@@ -6,6 +6,7 @@
 #include "Tokenizer.h"
 
 #include <limits>
+#include <map>
 #include <utility>
 
 // The stylesheets inside an HTML page: the contents of its style elements and the
@@ -69,6 +70,16 @@ private:
     StylePlace m_open;
 };
 
+// Tokens too long to read again for each row they cover (an inline image's address),
+// by where they start, with the state before them and after.
+struct LongToken
+{
+    Css::State before;
+    Css::Token token;
+    Css::State after;
+};
+using LongTokens = std::map<qsizetype, LongToken>;
+
 // Reads the stylesheet inside a style element or attribute from a place in it. A
 // style element's contents end where HTML ends them: at "</style" and a space, '/' or
 // '>'; unless end is known, the reader looks for that no further ahead than the token
@@ -76,7 +87,8 @@ private:
 class StyleReader
 {
 public:
-    StyleReader(QStringView document, StylePlace place, qsizetype end = -1);
+    // longTokens, when given, keeps long tokens read and gives them back.
+    StyleReader(QStringView document, StylePlace place, qsizetype end = -1, LongTokens *longTokens = nullptr);
 
     // The next token, or false where the stylesheet ends. A comment that goes on past
     // horizon comes as far as horizon, so that its end is not looked for further.
@@ -95,6 +107,7 @@ private:
     qsizetype m_end; // -1 while not yet found
     qsizetype m_clear; // no end starts before here
     bool m_inComment;
+    LongTokens *m_longTokens;
 };
 
 // The last token boundary at or before offset of the stylesheet read on from place:

@@ -148,6 +148,7 @@ public:
     // Where a long style attribute's value was left by a row before: the next row
     // goes on from there, not from the value's start.
     void keepAttributePlaces(AttributePlaces *places) { m_attributePlaces = places; }
+    void keepLongTokens(LongTokens *tokens) { m_longTokens = tokens; }
 
 private:
     void paint(qsizetype start, qsizetype end, MarkupRole role)
@@ -224,7 +225,7 @@ private:
                 m_styleAtEnd = sheet.from;
             if (sheet.from.position >= m_to || (sheet.end >= 0 && sheet.end <= m_from))
                 continue;
-            StyleReader reader(m_document, sheet.from, sheet.end);
+            StyleReader reader(m_document, sheet.from, sheet.end, m_longTokens);
             StylePlace before = reader.place();
             Css::Token token;
             while (reader.place().position < m_to) {
@@ -275,6 +276,7 @@ private:
     QByteArray m_links; // per character of the row, once a link is met
     QList<StylesheetColouring::Link> *m_linksFound = nullptr;
     AttributePlaces *m_attributePlaces = nullptr;
+    LongTokens *m_longTokens = nullptr;
 };
 
 // Whether a run that stopped here has read a "<", "</name" or "&" that the characters
@@ -304,6 +306,7 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
     m_styleCheckpoints.clear();
     m_styleRecent.clear();
     m_attributePlaces.clear();
+    m_longTokens.clear();
     m_xmlCheckpoints.clear();
     m_blockErrors.clear();
     m_errorCount = -1;
@@ -385,6 +388,7 @@ QList<MarkupSpan> MarkupColouring::htmlSpans(qsizetype from, qsizetype to, QList
     RowSink sink(view, from, to, errors, style);
     sink.collectLinks(links);
     sink.keepAttributePlaces(&m_attributePlaces);
+    sink.keepLongTokens(&m_longTokens);
     html::Tokenizer tokenizer(sink, false);
     tokenizer.run(view, state, to);
     sink.endOfRow();

@@ -86,5 +86,6 @@ private:
     std::map<qsizetype, StylePlace> m_styleRecent;
     // Token boundaries in style attributes' values met lately, with where the value starts.
     AttributePlaces m_attributePlaces;
+    LongTokens m_longTokens;
     std::map<qsizetype, MarkupState> m_xmlRecent;
 };

@@ -71,6 +71,7 @@ private slots:
     void rowsDeepInALongStyleElement_data();
     void rowsDeepInALongStyleElement();
     void aLongStyleAttributeRowByRow();
+    void aTokenLongerThanAMegabyte();
     void coloursAreTheStylesheets();
     void viewFollowsALinkInAStyleElement();
 };
@@ -317,6 +318,31 @@ void TestInlineStyles::aLongStyleAttributeRowByRow()
     QVERIFY(scanned(jump, document.size()));
     const qsizetype middle = document.indexOf(QLatin1String("  color: red; /* 150 */"));
     QCOMPARE(letters(jump.spans(middle, middle + 60)), roles.mid(middle, 60));
+}
+
+void TestInlineStyles::aTokenLongerThanAMegabyte()
+{
+    // An inline image of 1.5 MB: its first megabyte is an address, and the rest is read
+    // on from there, the same from any row.
+    const QString head = QStringLiteral("<style>a{background:url(\"data:");
+    const QString document = head + QString(3 << 19, QLatin1Char('A')) + QStringLiteral("\")}\nb{c:d}</style><p>");
+    MarkupColouring whole;
+    whole.reset(document, MarkupSyntax::Html);
+    QVERIFY(scanned(whole, document.size()));
+    const qsizetype string = head.size() - 6;
+    const qsizetype cut = string + (1 << 20);
+    QCOMPARE(letters(whole.spans(string, cut)), QString(1 << 20, QLatin1Char('u')));
+    QCOMPARE(linkLetters(whole.spans(cut - 2, cut + 2)), QStringLiteral("LL.."));
+    QString rowByRow;
+    for (qsizetype from = 0; from < document.size(); from += 1000)
+        rowByRow += letters(whole.spans(from, std::min(from + 1000, document.size())));
+    for (const qsizetype at : {cut - 10, cut + 3, document.size() - 20}) {
+        MarkupColouring fresh;
+        fresh.reset(document, MarkupSyntax::Html);
+        QVERIFY(scanned(fresh, document.size()));
+        QCOMPARE(letters(fresh.spans(at, at + 15)), rowByRow.mid(at, 15));
+    }
+    QCOMPARE(rowByRow.right(11), QStringLiteral("TTTTTTTTTTT"));
 }
 
 void TestInlineStyles::coloursAreTheStylesheets()
