@@ -62,6 +62,25 @@ bool settledBefore(QStringView text, qsizetype from, qsizetype limit)
     return false;
 }
 
+class NoSink : public html::TokenSink
+{
+public:
+    void token(const html::Token &) override {}
+    void parseError(html::ParseError, qsizetype) override {}
+};
+
+// Whether HTML's tokenizer reads raw text after a tag that ends at end, read again from
+// runStart: HTML's "<style/>" has raw text after it, svg's nothing.
+bool rawTextAfter(QStringView document, const html::Checkpoint *runStart, qsizetype end)
+{
+    if (!runStart)
+        return true;
+    html::Checkpoint state = *runStart;
+    NoSink sink;
+    html::Tokenizer(sink, false).run(document, state, end);
+    return state.position() == end && state.state() == html::State::Rawtext;
+}
+
 } // namespace
 
 MarkupRole markupRole(StylesheetRole role)
@@ -105,7 +124,9 @@ std::pair<qsizetype, qsizetype> attributeValueText(QStringView document, qsizety
 StylePlace StyleTracker::follow(const html::Token &token, QStringView document)
 {
     const StylePlace closed = m_open;
-    m_open = isStyleStartTag(token, document) ? StylePlace{token.end, Css::State()} : StylePlace();
+    m_open = isStyleStartTag(token, document) && !(token.selfClosing && !rawTextAfter(document, m_runStart, token.end))
+        ? StylePlace{token.end, Css::State()}
+        : StylePlace();
     return closed;
 }
 

@@ -43,11 +43,16 @@ std::pair<qsizetype, qsizetype> attributeValueText(QStringView document, qsizety
 
 // Follows a run of HTML's tokenizer through style elements: a style start tag opens
 // one, and the first token after it that is not plain characters (its end tag, in
-// HTML, where its contents are raw text) closes it.
+// HTML, where its contents are raw text) closes it. In svg, "<style/>" has no contents:
+// whether a self-closing one does is told by reading again from runStart, the state
+// the run began in, when given.
 class StyleTracker
 {
 public:
-    explicit StyleTracker(StylePlace open = {}) : m_open(open) {}
+    explicit StyleTracker(StylePlace open = {}, const html::Checkpoint *runStart = nullptr)
+        : m_open(open), m_runStart(runStart)
+    {
+    }
 
     // The element open before token, if token closes it; the token's start ends it.
     // Inline for what the scan of every page meets: characters, and tags elsewhere.
@@ -63,11 +68,14 @@ public:
     }
     // The element open after the tokens so far.
     StylePlace open() const { return m_open; }
+    // Markup that is no token (a CDATA section in svg) ends it.
+    void close() { m_open = StylePlace(); }
 
 private:
     StylePlace follow(const html::Token &token, QStringView document);
 
     StylePlace m_open;
+    const html::Checkpoint *m_runStart;
 };
 
 // Tokens too long to read again for each row they cover (an inline image's address),

@@ -20,12 +20,16 @@ constexpr size_t recentLimit = 4096;
 class CountingSink : public html::TokenSink
 {
 public:
-    CountingSink(QStringView document, StylePlace style) : document(document), styles(style) {}
+    CountingSink(QStringView document, StylePlace style, const html::Checkpoint &runStart)
+        : document(document), runStart(runStart), styles(style, &this->runStart)
+    {
+    }
     void token(const html::Token &token) override { styles.token(token, document); }
     void parseError(html::ParseError, qsizetype) override { ++count; }
-    void cdataSection(qsizetype, qsizetype) override { styles = StyleTracker(); }
+    void cdataSection(qsizetype, qsizetype) override { styles.close(); }
 
     QStringView document;
+    const html::Checkpoint runStart;
     StyleTracker styles;
     quint32 count = 0;
 };
@@ -51,8 +55,10 @@ private:
 class RowSink : public html::TokenSink
 {
 public:
-    RowSink(QStringView document, qsizetype from, qsizetype to, QList<ParseErrorMark> *errors, StylePlace style = {})
-        : m_document(document), m_from(from), m_to(to), m_roles(to - from, MarkupRole::Text), m_errors(errors), m_styles(style)
+    RowSink(QStringView document, qsizetype from, qsizetype to, QList<ParseErrorMark> *errors, StylePlace style,
+            const html::Checkpoint &runStart)
+        : m_document(document), m_from(from), m_to(to), m_roles(to - from, MarkupRole::Text), m_errors(errors),
+          m_runStart(runStart), m_styles(style, &m_runStart)
     {
     }
 
@@ -188,7 +194,7 @@ private:
     {
         if (m_styles.open().isInside())
             m_stylesheets.append({m_styles.open(), at});
-        m_styles = StyleTracker();
+        m_styles.close();
     }
     // A style attribute's value is a list of declarations, read as written: a character
     // reference in it is read by the CSS tokenizer as the characters it is written with,
@@ -269,6 +275,7 @@ private:
     QList<ParseErrorMark> *m_errors;
     QList<std::pair<qsizetype, qsizetype>> m_references;
     bool m_hadUnfinished = false;
+    const html::Checkpoint m_runStart;
     StyleTracker m_styles;
     StylePlace m_openAtEnd;
     StylePlace m_styleAtEnd;
@@ -328,7 +335,7 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
     m_blockErrors.assign(size_t(blocks), 0);
     m_scan.start(m_document, checkpointSpacing, [this, view](qsizetype index, qsizetype, qsizetype to) {
         html::Checkpoint state = m_checkpoints[size_t(index)];
-        CountingSink sink(view, m_styleCheckpoints[size_t(index)]);
+        CountingSink sink(view, m_styleCheckpoints[size_t(index)], state);
         html::Tokenizer(sink, false).run(view, state, to);
         m_blockErrors[size_t(index)] = sink.count;
         m_styleCheckpoints[size_t(index) + 1] = styleCheckpoint(view, sink.styles.open(), state.position());
@@ -385,7 +392,7 @@ QList<MarkupSpan> MarkupColouring::htmlSpans(qsizetype from, qsizetype to, QList
     const QStringView view(m_document);
     StylePlace style;
     html::Checkpoint state = stateAt(from, &style);
-    RowSink sink(view, from, to, errors, style);
+    RowSink sink(view, from, to, errors, style, state);
     sink.collectLinks(links);
     sink.keepAttributePlaces(&m_attributePlaces);
     sink.keepLongTokens(&m_longTokens);

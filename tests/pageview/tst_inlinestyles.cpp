@@ -103,6 +103,8 @@ void TestInlineStyles::rolesWholeAndCut_data()
                                             << QStringLiteral("TTTTTTTTTTTTsttTTTTTTTTTTTTTT");
     QTest::newRow("in svg a tag ends the stylesheet") << QStringLiteral("<svg><style><b>c</b></style></svg>")
                                                       << QStringLiteral("TTTTTTTTTTTTTTTtTTTTTTTTTTTTTTTTTT");
+    QTest::newRow("<style/> has no contents in svg, and raw text in HTML") << QStringLiteral("<svg><style/>a{}</svg><style/>b{}</style>")
+                                                                          << QStringLiteral("TTTTTTTTTTTTTtttTTTTTTTTTTTTTTsttTTTTTTTT");
     QTest::newRow("style attribute in double quotes") << QStringLiteral("<p style=\"color:red\">x")
                                                       << QStringLiteral("TTTNNNNNTVppppptvvvVTt");
     QTest::newRow("style attribute in single quotes, a quoted url()")
