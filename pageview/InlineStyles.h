@@ -66,6 +66,17 @@ public:
             return {};
         return follow(token, document);
     }
+    // The same, telling nothing: what the scan of every page calls for every token.
+    void see(const html::Token &token, QStringView document)
+    {
+        if (!m_open.isInside()) {
+            if (token.kind == html::TokenKind::StartTag && token.start + 1 < document.size()
+                && (document[token.start + 1].unicode() | 0x20) == u's')
+                follow(token, document);
+        } else if (token.kind != html::TokenKind::Characters || token.characterReference) {
+            follow(token, document);
+        }
+    }
     // The element open after the tokens so far.
     StylePlace open() const { return m_open; }
     // Markup that is no token (a CDATA section in svg) ends it.

@@ -24,7 +24,7 @@ public:
         : document(document), runStart(runStart), styles(style, &this->runStart)
     {
     }
-    void token(const html::Token &token) override { styles.token(token, document); }
+    void token(const html::Token &token) override { styles.see(token, document); }
     void parseError(html::ParseError, qsizetype) override { ++count; }
     void cdataSection(qsizetype, qsizetype) override { styles.close(); }
 
@@ -187,6 +187,8 @@ private:
 
     void followStyles(const html::Token &token)
     {
+        if (!m_styles.open().isInside() && token.kind != TokenKind::StartTag)
+            return;
         if (const StylePlace closed = m_styles.token(token, m_document); closed.isInside())
             m_stylesheets.append({closed, token.start});
     }
