@@ -221,6 +221,9 @@ int childMain(int argc, char **argv)
             QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
             QCoreApplication::sendEvent(view, &end);
             done = [view] { return view->coloursReadyOnScreen(); };
+        } else if (action == "middle") {
+            view->goToLine(view->lineCount() / 2);
+            done = [view] { return view->coloursReadyOnScreen(); };
         } else if (action == "count") {
             view->openFind();
             auto *field = view->findBar()->findChild<QLineEdit *>();
@@ -311,7 +314,7 @@ double curlMs(const QString &url, bool compressed)
     return clock.nsecsElapsed() / 1e6;
 }
 
-enum class Shape { Lines, SingleLine, EmptyLines, BrotliEmptyLines, MinifiedStylesheet };
+enum class Shape { Lines, SingleLine, EmptyLines, BrotliEmptyLines, MinifiedStylesheet, InlineStyle };
 
 // A line of the ordinary pages: two tags with attributes, a reference, some text.
 void appendLine(QByteArray &chunk, qint64 i)
@@ -396,6 +399,29 @@ void writeDocument(const QString &path, qint64 size, Shape shape)
         }
         return;
     }
+    if (shape == Shape::InlineStyle) {
+        // A page whose head holds one style element of that size, a rule a few lines.
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        const QByteArray head = "<!DOCTYPE html>\n<html><head><title>styles</title><style>\n";
+        const QByteArray tail = "</style></head>\n<body><p style=\"color:red\">x</p></body></html>\n";
+        file.write(head);
+        QByteArray chunk;
+        qint64 written = head.size() + tail.size();
+        for (qint64 i = 0; written < size; ++i) {
+            chunk += ".item-" + QByteArray::number(i) + " > a:hover, #r" + QByteArray::number(i)
+                    + " {\n  color: #3a7bd5; margin: 0 auto 1.5em;\n  background: url(/img/" + QByteArray::number(i)
+                    + ".png) no-repeat;\n}\n/* c */ @media (max-width: 600px) { .x { width: calc(100% - 2rem) } }\n";
+            if (chunk.size() >= (1 << 20) || written + chunk.size() >= size) {
+                const qint64 take = std::min<qint64>(chunk.size(), size - written);
+                file.write(chunk.constData(), take);
+                written += take;
+                chunk.clear();
+            }
+        }
+        file.write(tail);
+        return;
+    }
     const bool singleLine = shape == Shape::SingleLine;
     QFile file(path);
     file.open(QIODevice::WriteOnly);
@@ -432,6 +458,7 @@ int parentMain(int argc, char **argv)
         {QStringLiteral("255 MiB of line breaks, brotli"), QStringLiteral("255mib-breaks.br"), 255 * 1024 * 1024, Shape::BrotliEmptyLines, {}},
         {QStringLiteral("5 MB, one single line"), QStringLiteral("5mb-line.html"), 5'000'000, Shape::SingleLine, {}},
         {QStringLiteral("20 MB stylesheet, minified"), QStringLiteral("20mb.css"), 20'000'000, Shape::MinifiedStylesheet, {}},
+        {QStringLiteral("20 MB style element"), QStringLiteral("20mb-style.html"), 20'000'000, Shape::InlineStyle, {}},
         {QStringLiteral("20 MB, Shift_JIS"), QStringLiteral("20mb-sjis.html"), 20'000'000, Shape::Lines, QStringLiteral("shift_jis")},
         {QStringLiteral("20 MB, gb18030"), QStringLiteral("20mb-gb18030.html"), 20'000'000, Shape::Lines, QStringLiteral("gb18030")},
     };
@@ -509,6 +536,8 @@ int parentMain(int argc, char **argv)
     const QList<Action> actions = {
         {QStringLiteral("100 MB: Ctrl+End, coloured"), QStringLiteral("100mb.html"), QStringLiteral("end")},
         {QStringLiteral("20 MB stylesheet: Ctrl+End, coloured"), QStringLiteral("20mb.css"), QStringLiteral("end")},
+        {QStringLiteral("20 MB style element: Ctrl+End, coloured"), QStringLiteral("20mb-style.html"), QStringLiteral("end")},
+        {QStringLiteral("20 MB style element: its middle line, coloured"), QStringLiteral("20mb-style.html"), QStringLiteral("middle")},
         {QStringLiteral("100 MB: count the matches of \"div\""), QStringLiteral("100mb.html"), QStringLiteral("count")},
         {QStringLiteral("100 MB: Alt+Z, wrap"), QStringLiteral("100mb.html"), QStringLiteral("wrap")},
         {QStringLiteral("5 MB single line: Alt+Z, wrap"), QStringLiteral("5mb-line.html"), QStringLiteral("wrap")},

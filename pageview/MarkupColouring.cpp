@@ -1,5 +1,11 @@
 #include "MarkupColouring.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include "InlineStyles.h"
+
 #include <algorithm>
 #include <numeric>
 
@@ -19,14 +25,91 @@ constexpr size_t recentLimit = 4096;
 constexpr qsizetype linkWindow = 16 * 1024;
 constexpr qsizetype linkSlack = 16 * 1024;
 
-// Counts parse errors; the scan wants nothing else.
-class CountingSink : public html::TokenSink
+// Counts parse errors, and nothing else.
+class ErrorCounter : public html::TokenSink
 {
 public:
     bool wantsTokens() const override { return false; }
     void token(const html::Token &) override {}
     void parseError(html::ParseError, qsizetype) override { ++count; }
     quint32 count = 0;
+};
+
+enum TagsSeen { StyleTag = 1, BaseTag = 2 };
+
+// Whether a tag that starts at '<' in text may be a style or base element's.
+int tagAt(QStringView text, qsizetype at)
+{
+    if (at < 0 || at >= text.size() || text[at] != u'<')
+        return 0;
+    const QStringView name = text.sliced(at + 1);
+    if (name.startsWith(QLatin1StringView("style"), Qt::CaseInsensitive))
+        return StyleTag;
+    if (name.startsWith(QLatin1StringView("base"), Qt::CaseInsensitive))
+        return BaseTag;
+    return 0;
+}
+
+// The tags of tagAt that may start in [from, to) of text: a quick look for "<s" and
+// "<b" in either case, eight characters at a time, then at the names of those found.
+int tagsStartingIn(QStringView text, qsizetype from, qsizetype to)
+{
+    int found = 0;
+    const char16_t *p = text.utf16();
+    // The character after each '<' is read too.
+    const qsizetype end = std::min(to, text.size() - 1);
+    qsizetype i = std::max<qsizetype>(from, 0);
+#ifdef __SSE2__
+    const __m128i less = _mm_set1_epi16('<');
+    const __m128i s = _mm_set1_epi16('s');
+    const __m128i b = _mm_set1_epi16('b');
+    const __m128i lower = _mm_set1_epi16(0x20);
+    for (; i + 8 <= end; i += 8) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+        const __m128i next = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i + 1)), lower);
+        const __m128i hit = _mm_and_si128(_mm_cmpeq_epi16(here, less), _mm_or_si128(_mm_cmpeq_epi16(next, s), _mm_cmpeq_epi16(next, b)));
+        // Two bits a character.
+        for (unsigned mask = unsigned(_mm_movemask_epi8(hit)); mask;) {
+            const int k = __builtin_ctz(mask) / 2;
+            found |= tagAt(text, i + k);
+            mask &= ~(3u << (2 * k));
+        }
+        if (found == (StyleTag | BaseTag))
+            return found;
+    }
+#endif
+    for (; i < end; ++i) {
+        if (p[i] == u'<')
+            found |= tagAt(text, i);
+    }
+    return found;
+}
+
+// Counts parse errors, and follows style elements for the stylesheets' checkpoints.
+class CountingSink : public html::TokenSink
+{
+public:
+    CountingSink(QStringView document, StylePlace style, const html::Checkpoint &runStart)
+        : document(document), runStart(runStart), styles(style, &this->runStart)
+    {
+    }
+    void token(const html::Token &token) override { styles.see(token, document); }
+    void parseError(html::ParseError, qsizetype) override { ++count; }
+    void cdataSection(qsizetype, qsizetype) override { styles.close(); }
+
+    QStringView document;
+    const html::Checkpoint runStart;
+    StyleTracker styles;
+    quint32 count = 0;
+};
+
+// Listens to nothing: a run for something else than errors.
+class ErrorsIgnored : public html::TokenSink
+{
+public:
+    bool wantsTokens() const override { return false; }
+    void token(const html::Token &) override {}
+    void parseError(html::ParseError, qsizetype) override {}
 };
 
 // Collects the parse errors of a stretch.
@@ -51,8 +134,10 @@ private:
 class RowSink : public html::TokenSink
 {
 public:
-    RowSink(QStringView document, qsizetype from, qsizetype to, QList<ParseErrorMark> *errors)
-        : m_document(document), m_from(from), m_to(to), m_roles(to - from, MarkupRole::Text), m_errors(errors)
+    RowSink(QStringView document, qsizetype from, qsizetype to, QList<ParseErrorMark> *errors, StylePlace style,
+            const html::Checkpoint &runStart)
+        : m_document(document), m_from(from), m_to(to), m_roles(to - from, MarkupRole::Text), m_errors(errors),
+          m_runStart(runStart), m_styles(style, &m_runStart)
     {
     }
 
@@ -64,8 +149,13 @@ public:
 
     void token(const html::Token &token) override
     {
+        followStyles(token);
         if (pastTheEnd && m_hadUnfinished && token.kind != TokenKind::Characters)
             return;
+        colour(token);
+    }
+    void colour(const html::Token &token)
+    {
         switch (token.kind) {
         case TokenKind::StartTag:
         case TokenKind::EndTag:
@@ -96,33 +186,54 @@ public:
             reportedPastTheEnd = true;
     }
     void attributeReference(qsizetype start, qsizetype end) override { m_references.append({start, end}); }
-    void cdataSection(qsizetype start, qsizetype end) override { paint(start, end, MarkupRole::CData); }
+    void cdataSection(qsizetype start, qsizetype end) override
+    {
+        closeStyle(start);
+        paint(start, end, MarkupRole::CData);
+    }
     void unfinished(const html::Token &token) override
     {
         if (pastTheEnd && m_hadUnfinished)
             return;
         m_hadUnfinished = !pastTheEnd;
+        // Markup begun in svg's style element ends its stylesheet.
+        closeStyle(token.start);
         if (token.kind == TokenKind::Characters)
             paint(token.start, token.end, MarkupRole::CData);
         else
-            this->token(token);
+            colour(token);
     }
 
     QList<MarkupSpan> spans()
     {
+        paintStylesheets();
         // References inside values are painted last, over the value they are in.
         for (const auto &[start, end] : std::as_const(m_references))
             paint(start, end, MarkupRole::CharacterReference);
         QList<MarkupSpan> result;
         for (qsizetype i = 0; i < m_roles.size();) {
+            const bool link = !m_links.isEmpty() && m_links[i];
             qsizetype end = i + 1;
-            while (end < m_roles.size() && m_roles[end] == m_roles[i])
+            while (end < m_roles.size() && m_roles[end] == m_roles[i] && (!m_links.isEmpty() && m_links[end]) == link)
                 ++end;
-            result.append({i, end - i, m_roles[i]});
+            result.append({i, end - i, m_roles[i], link});
             i = end;
         }
         return result;
     }
+
+    // ---- The page's own stylesheets: style elements and style attributes
+
+    // The style element open where the main run stopped; call before reading past it.
+    void endOfRow() { m_openAtEnd = m_styles.open(); }
+    // Where the stylesheet open at the row's end stands, at a token boundary at or before it.
+    StylePlace styleAtEnd() const { return m_styleAtEnd; }
+    // The links of the stylesheets met, with their addresses, when links is given.
+    void collectLinks(QList<StylesheetColouring::Link> *links) { m_linksFound = links; }
+    // Where a long style attribute's value was left by a row before: the next row
+    // goes on from there, not from the value's start.
+    void keepAttributePlaces(AttributePlaces *places) { m_attributePlaces = places; }
+    void keepLongTokens(LongTokens *tokens) { m_longTokens = tokens; }
 
 private:
     void paint(qsizetype start, qsizetype end, MarkupRole role)
@@ -141,6 +252,101 @@ private:
             if (attribute.valueStart >= 0 && attribute.valueEnd > attribute.valueStart)
                 paint(attribute.valueStart, attribute.valueEnd, MarkupRole::AttributeValue);
         }
+        noteStyleAttributes(token);
+    }
+
+    // A stylesheet of the row: where it is read from and where it ends (-1: where HTML
+    // ends the style element, past what the run read).
+    struct Stylesheet
+    {
+        StylePlace from;
+        qsizetype end = -1;
+        qsizetype attribute = -1; // a style attribute's: where its value's text starts
+    };
+
+    void followStyles(const html::Token &token)
+    {
+        if (!m_styles.open().isInside() && token.kind != TokenKind::StartTag)
+            return;
+        if (const StylePlace closed = m_styles.token(token, m_document); closed.isInside())
+            m_stylesheets.append({closed, token.start});
+    }
+    void closeStyle(qsizetype at)
+    {
+        if (m_styles.open().isInside())
+            m_stylesheets.append({m_styles.open(), at});
+        m_styles.close();
+    }
+    // A style attribute's value is a list of declarations, read as written: a character
+    // reference in it is read by the CSS tokenizer as the characters it is written with,
+    // and coloured as a reference over that.
+    void noteStyleAttributes(const html::Token &token)
+    {
+        for (const html::Attribute &attribute : token.attributes) {
+            if (attribute.valueStart < 0 || attribute.valueEnd <= attribute.valueStart || attribute.valueEnd <= m_from
+                || attribute.valueStart >= m_to || (m_document[attribute.nameStart].unicode() | 0x20) != u's'
+                || !isStyleAttribute(m_document, attribute.nameStart))
+                continue;
+            const auto [start, end] = attributeValueText(m_document, attribute.valueStart);
+            m_stylesheets.append({attributePlaceBefore(start), end, start});
+        }
+    }
+    StylePlace attributePlaceBefore(qsizetype start) const
+    {
+        if (m_attributePlaces) {
+            if (auto it = m_attributePlaces->upper_bound(m_from); it != m_attributePlaces->begin()) {
+                --it;
+                if (it->second.first == start && it->first >= start)
+                    return {it->first, it->second.second};
+            }
+        }
+        return {start, Css::State::declarationList()};
+    }
+    void paintStylesheets()
+    {
+        if (m_styles.open().isInside())
+            m_stylesheets.append({m_styles.open(), -1});
+        for (const Stylesheet &sheet : std::as_const(m_stylesheets)) {
+            const bool openAtEnd = sheet.from == m_openAtEnd && m_openAtEnd.isInside();
+            if (openAtEnd)
+                m_styleAtEnd = sheet.from;
+            if (sheet.from.position >= m_to || (sheet.end >= 0 && sheet.end <= m_from))
+                continue;
+            StyleReader reader(m_document, sheet.from, sheet.end, m_longTokens);
+            StylePlace before = reader.place();
+            Css::Token token;
+            while (reader.place().position < m_to) {
+                before = reader.place();
+                if (!reader.next(token, m_to))
+                    break;
+                if (token.end() <= m_from)
+                    continue;
+                // Text too: in an attribute value, over the value's colour.
+                paint(token.start, token.end(), markupRole(stylesheetRole(token, m_document)));
+                if (token.flags & Css::Link) {
+                    markLink(token.start, token.end());
+                    if (m_linksFound)
+                        m_linksFound->append({token.start, token.end(), token.value});
+                }
+            }
+            const StylePlace atEnd = reader.place().position > m_to ? before : reader.place();
+            if (openAtEnd)
+                m_styleAtEnd = atEnd;
+            if (sheet.attribute >= 0 && m_attributePlaces && atEnd.position > sheet.from.position) {
+                if (m_attributePlaces->size() >= recentLimit)
+                    m_attributePlaces->clear();
+                m_attributePlaces->insert_or_assign(atEnd.position, std::pair(sheet.attribute, atEnd.state));
+            }
+        }
+    }
+    void markLink(qsizetype start, qsizetype end)
+    {
+        if (m_links.isEmpty())
+            m_links = QByteArray(m_roles.size(), 0);
+        start = std::max(start, m_from);
+        end = std::min(end, m_to);
+        for (qsizetype i = start; i < end; ++i)
+            m_links[i - m_from] = 1;
     }
 
     QStringView m_document;
@@ -150,6 +356,15 @@ private:
     QList<ParseErrorMark> *m_errors;
     QList<std::pair<qsizetype, qsizetype>> m_references;
     bool m_hadUnfinished = false;
+    const html::Checkpoint m_runStart;
+    StyleTracker m_styles;
+    StylePlace m_openAtEnd;
+    StylePlace m_styleAtEnd;
+    QList<Stylesheet> m_stylesheets;
+    QByteArray m_links; // per character of the row, once a link is met
+    QList<StylesheetColouring::Link> *m_linksFound = nullptr;
+    AttributePlaces *m_attributePlaces = nullptr;
+    LongTokens *m_longTokens = nullptr;
 };
 
 // Whether a run that stopped here has read a "<", "</name" or "&" that the characters
@@ -176,6 +391,10 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
     m_recent.clear();
     m_xmlRecent.clear();
     m_checkpoints.clear();
+    m_styleCheckpoints.clear();
+    m_styleRecent.clear();
+    m_attributePlaces.clear();
+    m_longTokens.clear();
     m_xmlCheckpoints.clear();
     m_blockErrors.clear();
     m_errorCount = -1;
@@ -197,15 +416,35 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
         return;
     }
     m_checkpoints.assign(size_t(blocks) + 1, html::Checkpoint());
+    m_styleCheckpoints.assign(size_t(blocks) + 1, StylePlace());
     m_blockErrors.assign(size_t(blocks), 0);
     m_blockBases.assign(size_t(blocks), {-1, -1});
+    m_scanSawBase = false;
     m_scan.start(m_document, checkpointSpacing, [this, view](qsizetype index, qsizetype, qsizetype to) {
         html::Checkpoint state = m_checkpoints[size_t(index)];
-        CountingSink sink;
+        const StylePlace style = m_styleCheckpoints[size_t(index)];
+        // Following the tokens costs the scan about a third of its speed, so a block is
+        // read for its errors alone when it can hold neither a style element's text nor
+        // a first <base>: it starts in none, and no tag in it can be one. A run may go a
+        // little past the block's end to finish a reference; one that stopped just after
+        // a '<' has not begun the tag yet.
+        int tags = tagsStartingIn(view, state.position() - 1, std::min(view.size(), to + 256));
+        if (insideTag(state.state()))
+            tags |= tagAt(view, state.tokenStart());
+        if (!style.isInside() && !(tags & StyleTag) && (m_scanSawBase || !(tags & BaseTag))) {
+            ErrorCounter sink;
+            html::Tokenizer(sink, false).run(view, state, to);
+            m_blockErrors[size_t(index)] = sink.count;
+            m_checkpoints[size_t(index) + 1] = state;
+            return;
+        }
+        CountingSink sink(view, style, state);
         BaseFinder base(view, sink);
         html::Tokenizer(base, false).run(view, state, to);
         m_blockErrors[size_t(index)] = sink.count;
         m_blockBases[size_t(index)] = {base.hrefStart, base.hrefEnd};
+        m_scanSawBase = m_scanSawBase || base.hrefStart >= 0;
+        m_styleCheckpoints[size_t(index) + 1] = styleCheckpoint(view, sink.styles.open(), state.position());
         m_checkpoints[size_t(index) + 1] = state;
     });
 }
@@ -229,7 +468,7 @@ bool MarkupColouring::isReadyAt(qsizetype from) const
     return m_syntax && from / checkpointSpacing <= m_scan.blocksDone();
 }
 
-html::Checkpoint MarkupColouring::stateAt(qsizetype offset)
+html::Checkpoint MarkupColouring::stateAt(qsizetype offset, StylePlace *style)
 {
     // From the nearest known state before offset: a row coloured lately, or a checkpoint.
     // A checkpoint lies a little past its block's start when a reference crossed it.
@@ -237,10 +476,13 @@ html::Checkpoint MarkupColouring::stateAt(qsizetype offset)
     while (index > 0 && m_checkpoints[index].position() > offset)
         --index;
     html::Checkpoint state = m_checkpoints[index];
+    *style = m_styleCheckpoints[index];
     if (auto it = m_recent.upper_bound(offset); it != m_recent.begin()) {
         --it;
-        if (it->first >= state.position())
+        if (it->first >= state.position()) {
             state = it->second;
+            *style = m_styleRecent[it->first];
+        }
     }
     return state;
 }
@@ -251,24 +493,42 @@ QList<MarkupSpan> MarkupColouring::spans(qsizetype from, qsizetype to, QList<Par
         return {};
     if (m_syntax == MarkupSyntax::Xml)
         return xmlSpans(from, to);
+    QList<StylesheetColouring::Link> styleLinks;
+    QList<MarkupSpan> result = htmlSpans(from, to, errors, &styleLinks);
+    markLinks(result, from, to, styleLinks);
+    return result;
+}
+
+QList<MarkupSpan> MarkupColouring::htmlSpans(qsizetype from, qsizetype to, QList<ParseErrorMark> *errors,
+                                             QList<StylesheetColouring::Link> *links)
+{
     const QStringView view(m_document);
-    html::Checkpoint state = stateAt(from);
-    RowSink sink(view, from, to, errors);
+    StylePlace style;
+    html::Checkpoint state = stateAt(from, &style);
+    RowSink sink(view, from, to, errors, style, state);
+    sink.collectLinks(links);
+    sink.keepAttributePlaces(&m_attributePlaces);
+    sink.keepLongTokens(&m_longTokens);
     html::Tokenizer tokenizer(sink, false);
     tokenizer.run(view, state, to);
+    sink.endOfRow();
     // The next row goes on from here, unless a reference ran over its start: then it
     // reads that again for its colours and errors.
-    if (state.position() == to && !sink.reportedPastTheEnd) {
-        if (m_recent.size() >= recentLimit)
-            m_recent.clear();
-        m_recent.insert_or_assign(to, state);
-    }
+    const bool resumable = state.position() == to && !sink.reportedPastTheEnd;
+    const html::Checkpoint atEnd = state;
     if (undecided(state.state()) && state.position() < view.size()) {
         sink.pastTheEnd = true;
         tokenizer.run(view, state, std::min(view.size(), state.position() + tagLookahead));
     }
     QList<MarkupSpan> result = sink.spans();
-    markLinks(result, from, to);
+    if (resumable) {
+        if (m_recent.size() >= recentLimit) {
+            m_recent.clear();
+            m_styleRecent.clear();
+        }
+        m_recent.insert_or_assign(to, atEnd);
+        m_styleRecent.insert_or_assign(to, sink.styleAtEnd());
+    }
     return result;
 }
 
@@ -356,6 +616,7 @@ void MarkupColouring::setDocumentAddress(const QString &address)
 void MarkupColouring::forgetLinks()
 {
     m_links.clear();
+    m_styleLinksResolved.clear();
     m_linksFrom = m_linksTo = 0;
 }
 
@@ -371,7 +632,7 @@ bool MarkupColouring::findBaseHref()
         // shown resolved against the page's own address while its base waits to be read.
         const QStringView view(m_document);
         html::Checkpoint state;
-        CountingSink errors;
+        ErrorsIgnored errors;
         BaseFinder base(view, errors);
         html::Tokenizer(base, false).run(view, state, std::min(view.size(), checkpointSpacing));
         m_baseSearchedBlocks = 1;
@@ -396,7 +657,8 @@ bool MarkupColouring::findBaseHref()
 // or a checkpoint, the nearest before offset that is not inside a tag.
 html::Checkpoint MarkupColouring::stateOutsideTagBefore(qsizetype offset)
 {
-    html::Checkpoint best = stateAt(offset);
+    StylePlace style;
+    html::Checkpoint best = stateAt(offset, &style);
     if (!insideTag(best.state()))
         return best;
     std::optional<html::Checkpoint> found;
@@ -427,9 +689,7 @@ void MarkupColouring::findLinks(qsizetype from, qsizetype to)
     const html::Checkpoint state = stateOutsideTagBefore(from);
     const qsizetype windowEnd = std::min(m_document.size(), std::max(to, from + linkWindow));
     const qsizetype stop = std::min(m_document.size(), windowEnd + linkSlack);
-    LinkResolver resolver(m_documentAddress);
-    if (m_baseHref)
-        resolver.setBaseHref(*m_baseHref);
+    const LinkResolver resolver = this->resolver();
     m_links.clear();
     for (MarkupLink &link : markupLinks(m_document, state, stop)) {
         LinkResolver::Resolution resolved = resolver.resolve(link.written);
@@ -468,19 +728,74 @@ std::optional<MarkupColouring::Link> MarkupColouring::linkAt(qsizetype offset)
         if (link.start <= offset && offset < link.end)
             return link;
     }
+    // An address in a style element or a style attribute resolves as the page's do.
+    if (auto link = styleLinkAt(offset))
+        return Link{link->start, link->end, link->written, resolver().resolve(link->written)};
+    return std::nullopt;
+}
+
+LinkResolver MarkupColouring::resolver() const
+{
+    LinkResolver resolver(m_documentAddress);
+    if (m_baseHref)
+        resolver.setBaseHref(*m_baseHref);
+    return resolver;
+}
+
+// ---- The page's own stylesheets
+
+StylePlace MarkupColouring::styleCheckpoint(QStringView document, StylePlace open, qsizetype position)
+{
+    // Reading the stylesheet costs only inside a style element.
+    return open.isInside() ? styleBoundaryAt(document, open, position) : StylePlace();
+}
+
+std::optional<StylesheetColouring::Link> MarkupColouring::styleLinkAt(qsizetype offset)
+{
+    if (m_syntax != MarkupSyntax::Html || offset < 0 || offset >= m_document.size() || !isReadyAt(offset))
+        return std::nullopt;
+    QList<StylesheetColouring::Link> links;
+    htmlSpans(offset, offset + 1, nullptr, &links);
+    for (const StylesheetColouring::Link &link : std::as_const(links)) {
+        if (link.start <= offset && offset < link.end)
+            return link;
+    }
     return std::nullopt;
 }
 
 // Splits the spans of [from, to) where a link begins and ends, and marks the link's.
-void MarkupColouring::markLinks(QList<MarkupSpan> &spans, qsizetype from, qsizetype to)
+// The addresses of the page's own stylesheets are underlined as its attributes' are:
+// only those that lead to an http or https address.
+void MarkupColouring::markLinks(QList<MarkupSpan> &spans, qsizetype from, qsizetype to,
+                                const QList<StylesheetColouring::Link> &styleLinks)
 {
     QList<std::pair<qsizetype, qsizetype>> underlined;
     for (const Link &link : linksIn(from, to)) {
         if (link.resolved.isLink())
             underlined.append({std::max(link.start, from) - from, std::min(link.end, to) - from});
     }
-    if (underlined.isEmpty())
+    if (!styleLinks.isEmpty()) {
+        const LinkResolver resolver = this->resolver();
+        for (const StylesheetColouring::Link &link : styleLinks) {
+            if (link.end <= from || link.start >= to)
+                continue;
+            // Each row of a long address would read it whole again.
+            auto known = m_styleLinksResolved.find({link.start, link.end});
+            if (known == m_styleLinksResolved.end()) {
+                if (m_styleLinksResolved.size() >= recentLimit)
+                    m_styleLinksResolved.clear();
+                known = m_styleLinksResolved.insert({{link.start, link.end}, resolver.resolve(link.written).isLink()}).first;
+            }
+            if (known->second)
+                underlined.append({std::max(link.start, from) - from, std::min(link.end, to) - from});
+        }
+        std::sort(underlined.begin(), underlined.end());
+    }
+    if (underlined.isEmpty()) {
+        for (MarkupSpan &span : spans)
+            span.link = false;
         return;
+    }
     QList<MarkupSpan> result;
     result.reserve(spans.size() + 2 * underlined.size());
     auto next = underlined.cbegin();

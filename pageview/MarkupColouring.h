@@ -3,8 +3,10 @@
 #include "BackgroundScan.h"
 #include "LinkResolver.h"
 #include "MarkupLinks.h"
+#include "InlineStyles.h"
 #include "MarkupTokenizer.h"
 #include "ParseErrorMarks.h"
+#include "StylesheetColouring.h"
 #include "Tokenizer.h"
 
 #include <QList>
@@ -13,6 +15,9 @@
 #include <map>
 #include <optional>
 #include <vector>
+
+// Token boundaries inside style attributes' values, with where each value starts.
+using AttributePlaces = std::map<qsizetype, std::pair<qsizetype, Css::State>>;
 
 // The colours and parse errors of the rows on screen. The tokenizer's state is kept at
 // checkpoints every checkpointSpacing characters, found on a thread of its own from
@@ -66,6 +71,9 @@ public:
     // The first <base> element's href, character references read, once the scan has
     // read up to it; none before, and none in a page without one.
     const std::optional<QString> &baseHref() const { return m_baseHref; }
+    // The link at offset in a stylesheet of the page (a style element's url() or
+    // @import, a style attribute's url()): where it stands and its address as written.
+    std::optional<StylesheetColouring::Link> styleLinkAt(qsizetype offset);
 
 signals:
     // More of the document can be coloured.
@@ -76,7 +84,10 @@ signals:
     void linksChanged();
 
 private:
-    html::Checkpoint stateAt(qsizetype offset);
+    html::Checkpoint stateAt(qsizetype offset, StylePlace *style);
+    QList<MarkupSpan> htmlSpans(qsizetype from, qsizetype to, QList<ParseErrorMark> *errors,
+                                QList<StylesheetColouring::Link> *links);
+    static StylePlace styleCheckpoint(QStringView document, StylePlace open, qsizetype position);
     QList<ParseErrorMark> errorsInBlock(qsizetype block);
     MarkupState xmlStateAt(qsizetype offset);
     QList<MarkupSpan> xmlSpans(qsizetype from, qsizetype to);
@@ -84,7 +95,8 @@ private:
     // Links ------------------------------------------------------------------------
     html::Checkpoint stateOutsideTagBefore(qsizetype offset);
     void findLinks(qsizetype from, qsizetype to);
-    void markLinks(QList<MarkupSpan> &spans, qsizetype from, qsizetype to);
+    void markLinks(QList<MarkupSpan> &spans, qsizetype from, qsizetype to, const QList<StylesheetColouring::Link> &styleLinks);
+    LinkResolver resolver() const;
     bool findBaseHref();
     void forgetLinks();
 
@@ -93,21 +105,30 @@ private:
     // The state at the start of block k, at or just after k * checkpointSpacing, and
     // the parse errors found in each block.
     std::vector<html::Checkpoint> m_checkpoints;
+    // Beside each, where the stylesheet of the style element it is inside stands.
+    std::vector<StylePlace> m_styleCheckpoints;
     std::vector<quint32> m_blockErrors;
     std::vector<MarkupState> m_xmlCheckpoints;
     qsizetype m_errorCount = -1;
     // Where each block's first <base href> value stands ({-1, -1} for none).
     std::vector<std::pair<qsizetype, qsizetype>> m_blockBases;
+    bool m_scanSawBase = false; // the scan's thread's own
     qsizetype m_baseSearchedBlocks = 0;
     std::optional<QString> m_baseHref;
     QString m_documentAddress;
     // The links of the tags that start in [m_linksFrom, m_linksTo).
     QList<Link> m_links;
+    // Whether each address met in the page's own stylesheets is a link, by where it stands.
+    std::map<std::pair<qsizetype, qsizetype>, bool> m_styleLinksResolved;
     qsizetype m_linksFrom = 0;
     qsizetype m_linksTo = 0;
     // After the checkpoints, so that it is destroyed first: its thread writes them.
     BackgroundScan m_scan;
     // States at the rows coloured lately, so that the next row goes on from there.
     std::map<qsizetype, html::Checkpoint> m_recent;
+    std::map<qsizetype, StylePlace> m_styleRecent;
+    // Token boundaries in style attributes' values met lately, with where the value starts.
+    AttributePlaces m_attributePlaces;
+    LongTokens m_longTokens;
     std::map<qsizetype, MarkupState> m_xmlRecent;
 };

@@ -1,6 +1,8 @@
 #include "MarkupColours.h"
 
 #include <cmath>
+#include "InlineStyles.h"
+#include "StylesheetColouring.h"
 
 namespace {
 
@@ -54,6 +56,10 @@ MarkupColours::MarkupColours(const QPalette &palette)
     m_colours.fill(text);
     for (const Tint &tint : tints)
         m_colours[size_t(tint.role)] = QColor::fromHsl(tint.hue, tint.saturation, lightness);
+    // The page's own stylesheets look as a stylesheet does.
+    const StylesheetColours stylesheet(palette);
+    for (int role = int(StylesheetRole::Selector); role <= int(StylesheetRole::Url); ++role)
+        m_colours[size_t(markupRole(StylesheetRole(role)))] = stylesheet.colour(StylesheetRole(role));
     m_lineNumbers = mix(text, base, 0.55);
     m_matchMark = mix(palette.color(QPalette::Highlight), base, 0.6);
     // Red, and brighter than the text colours: a thin line must stand out against both.

@@ -27,7 +27,7 @@ public:
     QColor link() const { return m_link; }
 
 private:
-    std::array<QColor, 9> m_colours;
+    std::array<QColor, size_t(MarkupRole::StyleUrl) + 1> m_colours;
     QColor m_lineNumbers;
     QColor m_matchMark;
     QColor m_errorMark;

@@ -22,6 +22,18 @@ enum class MarkupRole : quint8 {
     CharacterReference, // &amp; &#123; &#x1F;
     ProcessingInstruction, // <?xml ... ?>
     CData, // <![CDATA[ ... ]]>
+    // A stylesheet inside the page (a style element's contents, a style attribute's
+    // value), in the roles and colours of a stylesheet's (StylesheetRole).
+    StyleSelector,
+    StyleAtRule,
+    StyleProperty,
+    StyleValue,
+    StyleComment,
+    StyleString,
+    StyleNumber,
+    StyleHash,
+    StyleFunction,
+    StyleUrl,
 };
 
 // A stretch of the text given to tokenizeMarkup, by offset into that text.

@@ -237,7 +237,7 @@ QTextLayout *RowLayer::layoutFor(const Row &row)
         const MarkupColours colours(m_palette);
         QList<QTextLayout::FormatRange> formats;
         for (const MarkupSpan &span : m_colouring.spans(row.start, row.next, &errors)) {
-            if (span.role == MarkupRole::Text || span.start >= shown.size())
+            if ((span.role == MarkupRole::Text && !span.link) || span.start >= shown.size())
                 continue;
             QTextCharFormat format;
             format.setForeground(span.link ? colours.link() : colours.colour(span.role));

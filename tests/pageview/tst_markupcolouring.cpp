@@ -11,12 +11,13 @@
 namespace {
 
 // One letter per character: t text, T tag, N attribute name, V value, C comment,
-// D doctype, R reference, X CDATA.
+// D doctype, R reference, X CDATA; inside a stylesheet of the page, s selector, a
+// at-rule, p property, v value, c comment, q string, n number, h hash, f function, u url.
 QString letters(const QList<MarkupSpan> &spans)
 {
     QString result;
     for (const MarkupSpan &span : spans)
-        result += QString(span.length, QLatin1Char("tTNVCDRPX"[int(span.role)]));
+        result += QString(span.length, QLatin1Char("tTNVCDRPXsapvcqnhfu"[int(span.role)]));
     return result;
 }
 
@@ -53,9 +54,9 @@ void TestMarkupColouring::rolesWholeAndCut_data()
         << QStringLiteral("DDDDDDDDDDDDDDDTTTNNNNTVVVVVVRRRRRVVTtRRRRTTTT");
     QTest::newRow("script is raw text up to its end tag")
         << QStringLiteral("<script>a<b</script>") << QStringLiteral("TTTTTTTTtttTTTTTTTTT");
-    QTest::newRow("style raw text at svg's title, markup in svg itself")
+    QTest::newRow("style raw text (a stylesheet) at svg's title, markup in svg itself")
         << QStringLiteral("<svg><title><style><b></style></title><style><b></style></svg>")
-        << QStringLiteral("TTTTTTTTTTTTTTTTTTTtttTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTT");
+        << QStringLiteral("TTTTTTTTTTTTTTTTTTTsssTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTT");
     QTest::newRow("script raw text in foreignObject")
         << QStringLiteral("<svg><foreignObject><script>x<y</script></foreignObject></svg>")
         << QStringLiteral("TTTTTTTTTTTTTTTTTTTTTTTTTTTTtttTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTT");

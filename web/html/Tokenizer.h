@@ -118,6 +118,8 @@ public:
 
     qsizetype position() const { return m_position; }
     State state() const { return m_state; }
+    // Where the token the state is in began: a tag's '<'. Meaningful only inside one.
+    qsizetype tokenStart() const { return m_tokenStart; }
     const TreeState &tree() const { return m_tree; }
     // Whether tree construction drives the tokenizer (on by default).
     bool followsTree() const { return m_followsTree; }
