@@ -177,12 +177,14 @@ public:
     }
     void parseError(html::ParseError error, qsizetype position) override
     {
-        if (!m_errors || pastTheEnd)
+        if (!m_errors)
             return;
+        // A mark over the row's start or end is the row's too: a duplicate attribute's
+        // name cut by the row is known only once the name ends, past the row's end.
         const ParseErrorMark mark = parseErrorMark(error, position, m_document);
-        if (mark.start >= m_from && mark.start < m_to)
+        if (mark.start < m_to && mark.end > m_from)
             m_errors->append(mark);
-        else if (mark.start >= m_to)
+        else if (mark.start >= m_to && !pastTheEnd)
             reportedPastTheEnd = true;
     }
     void attributeReference(qsizetype start, qsizetype end) override { m_references.append({start, end}); }
@@ -372,6 +374,7 @@ private:
 bool undecided(State state)
 {
     return state >= State::CharacterReference || state == State::TagOpen || state == State::EndTagOpen || state == State::MarkupDeclarationOpen
+        || state == State::AttributeName
         || (state >= State::RcdataLessThanSign && state <= State::ScriptDataDoubleEscapeEnd);
 }
 

@@ -237,18 +237,22 @@ void TestMarkupColouring::duplicateAcrossCheckpoint()
     const auto previous = colouring.previousError(document.size());
     QVERIFY(previous);
     QCOMPARE(previous->start, duplicate);
-    // Rows from the checkpoint on, and rows cut across the tag, mark it once. (A row
-    // that ends inside the name cannot tell, and the next marks only what starts in it.)
-    const qsizetype nameEnd = tagStart + tag.indexOf(u'=', duplicateAt);
-    for (const qsizetype cut : {spacing, tagStart + 1, duplicate, nameEnd + 1}) {
-        if (cut > duplicate && cut <= nameEnd)
-            continue;
+    // Rows from the checkpoint on, and rows cut anywhere across the tag: each row the
+    // mark (the duplicate's name) reaches into marks it, and no other row does.
+    const qsizetype nameEnd = tagStart + duplicateAt + tag.indexOf(u'=', duplicateAt) - duplicateAt;
+    QList<qsizetype> cuts = {spacing};
+    for (qsizetype cut = tagStart + 1; cut <= nameEnd + 1; ++cut)
+        cuts.append(cut);
+    for (const qsizetype cut : std::as_const(cuts)) {
         QList<ParseErrorMark> first, second;
         colouring.spans(tagStart - 10, cut, &first);
         colouring.spans(cut, document.size(), &second);
-        const QList<ParseErrorMark> marks = first + second;
-        QCOMPARE(marks.size(), 1);
-        QCOMPARE(marks[0].start, duplicate);
+        QCOMPARE(first.size(), duplicate < cut ? 1 : 0);
+        QCOMPARE(second.size(), cut < nameEnd ? 1 : 0);
+        for (const ParseErrorMark &mark : first + second) {
+            QCOMPARE(mark.start, duplicate);
+            QCOMPARE(mark.end, nameEnd);
+        }
     }
 }
 
