@@ -12,6 +12,8 @@
 namespace {
 
 constexpr size_t recentLimit = 4096;
+// A token longer than this that runs past a row is kept for the rows inside it.
+constexpr qsizetype longToken = 4096;
 
 struct Tint
 {
@@ -94,6 +96,7 @@ void StylesheetColouring::reset(const QString &document, bool stylesheet)
     m_document = document;
     m_active = stylesheet;
     m_recent.clear();
+    m_long = LongToken();
     m_checkpoints.clear();
     if (!stylesheet)
         return;
@@ -137,6 +140,14 @@ QList<StylesheetSpan> StylesheetColouring::spans(qsizetype from, qsizetype to)
         return result;
     const QStringView view(m_document);
     Checkpoint resume = checkpointBefore(from);
+    if (m_long.start < from && from < m_long.end && m_long.start >= resume.position) {
+        // Inside the long token met last: what it is, and on from its end.
+        if (m_long.role != StylesheetRole::Text)
+            result.append({0, std::min(m_long.end, to) - from, m_long.role, m_long.followed});
+        if (m_long.end >= to)
+            return result;
+        resume = {m_long.end, m_long.after};
+    }
     Css::TokenStream stream(view, resume.position, resume.state);
     Css::Token token;
     while (stream.position() < to) {
@@ -147,6 +158,8 @@ QList<StylesheetSpan> StylesheetColouring::spans(qsizetype from, qsizetype to)
         if (token.end() <= from)
             continue;
         const StylesheetRole role = stylesheetRole(token, view);
+        if (token.end() > to && token.length > longToken)
+            m_long = {token.start, token.end(), role, isFollowed(token), stream.state()};
         if (role == StylesheetRole::Text)
             continue;
         const qsizetype start = std::max(token.start, from);
@@ -177,6 +190,7 @@ QList<QTextLayout::FormatRange> StylesheetColouring::formats(qsizetype from, qsi
 void StylesheetColouring::setDocumentAddress(const QString &address)
 {
     m_documentAddress = address;
+    m_long = LongToken();
 }
 
 // An address is underlined when it leads somewhere Vellumin fetches; before the
@@ -191,6 +205,9 @@ bool StylesheetColouring::isFollowed(const Css::Token &token) const
 std::optional<StylesheetColouring::Link> StylesheetColouring::linkAt(qsizetype offset)
 {
     if (!isReadyAt(offset) || offset >= m_document.size())
+        return std::nullopt;
+    // A long comment or string holds no address.
+    if (m_long.start <= offset && offset < m_long.end && m_long.role != StylesheetRole::Url)
         return std::nullopt;
     const Checkpoint from = checkpointBefore(offset);
     Css::TokenStream stream(QStringView(m_document), from.position, from.state);

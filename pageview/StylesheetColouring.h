@@ -112,6 +112,18 @@ private:
     BackgroundScan m_scan;
     // Boundaries met while colouring rows lately, so that the next row goes on from there.
     std::map<qsizetype, Css::State> m_recent;
+    // The last token met that ran past a row's end and is long (a comment or a string
+    // of megabytes): the rows inside it are coloured from this, not by reading it again
+    // from its start for each row.
+    struct LongToken
+    {
+        qsizetype start = -1;
+        qsizetype end = -1;
+        StylesheetRole role = StylesheetRole::Text;
+        bool followed = false;
+        Css::State after;
+    };
+    LongToken m_long;
 };
 
 // The role a token is coloured with.

@@ -35,6 +35,8 @@ private slots:
     void rolesInAStylesheet();
     void rowsFarIntoAHugeStylesheet_data();
     void rowsFarIntoAHugeStylesheet();
+    void rowsInsideALongToken_data();
+    void rowsInsideALongToken();
     void linksInAStylesheet_data();
     void linksInAStylesheet();
     void onlyAStylesheetIsColoured();
@@ -145,6 +147,61 @@ void TestStylesheetColouring::rowsFarIntoAHugeStylesheet()
     fresh.reset(document, true);
     QVERIFY(waitUntilColoured(fresh, document.size()));
     QCOMPARE(next, rolesOf(fresh, at + rowLength, at + 2 * rowLength));
+}
+
+void TestStylesheetColouring::rowsInsideALongToken_data()
+{
+    // Rows inside a token of hundreds of kilobytes are coloured from the token met
+    // last instead of reading it from its start again: they must read as the whole.
+    QTest::addColumn<QString>("token");
+    const QString filler(300 * 1000, QLatin1Char('x'));
+    QTest::newRow("a comment") << QStringLiteral("/*") + filler + QStringLiteral("*/");
+    QTest::newRow("a string") << QStringLiteral("a{content:\"") + filler + QStringLiteral("\"}");
+    QTest::newRow("a url") << QStringLiteral("a{background:url(") + filler + QStringLiteral(")}");
+    QTest::newRow("a comment that never ends") << QStringLiteral("/*") + filler;
+}
+
+void TestStylesheetColouring::rowsInsideALongToken()
+{
+    QFETCH(QString, token);
+    QString document;
+    const QString rule = QStringLiteral(".r{margin:0;color:red}\n");
+    while (document.size() < StylesheetColouring::checkpointSpacing / 2)
+        document += rule;
+    document += token;
+    if (!token.startsWith(QLatin1String("/*")) || token.endsWith(QLatin1String("*/"))) {
+        document += QStringLiteral("h2{colour-after:teal}");
+        for (int i = 0; i < 100; ++i)
+            document += rule;
+    }
+    StylesheetColouring whole;
+    whole.reset(document, true);
+    QVERIFY(waitUntilColoured(whole, document.size()));
+    const QList<StylesheetRole> expected = rolesOf(whole, 0, document.size());
+
+    constexpr qsizetype row = 100;
+    StylesheetColouring forwards;
+    forwards.reset(document, true);
+    QVERIFY(waitUntilColoured(forwards, document.size()));
+    QList<StylesheetRole> read;
+    for (qsizetype from = 0; from < document.size(); from += row)
+        read += rolesOf(forwards, from, std::min(document.size(), from + row));
+    QCOMPARE(read, expected);
+
+    // Backwards, and jumping in and out of the token.
+    StylesheetColouring jumps;
+    jumps.reset(document, true);
+    QVERIFY(waitUntilColoured(jumps, document.size()));
+    const qsizetype tokenStart = document.indexOf(token);
+    for (const qsizetype from : {document.size() - 50, tokenStart + 150'000, tokenStart + 100, tokenStart - 30, qsizetype(0),
+                                 tokenStart + 299'950, tokenStart + token.size() - 10, tokenStart + 200'000}) {
+        const qsizetype to = std::min(document.size(), from + row);
+        QCOMPARE(rolesOf(jumps, from, to), expected.mid(from, to - from));
+    }
+    for (qsizetype from = document.size() - row; from > tokenStart - 2 * row; from -= 7 * row) {
+        const qsizetype to = from + row;
+        QCOMPARE(rolesOf(jumps, from, to), expected.mid(from, to - from));
+    }
 }
 
 void TestStylesheetColouring::linksInAStylesheet_data()
