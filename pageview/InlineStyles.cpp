@@ -65,23 +65,25 @@ bool settledBefore(QStringView text, qsizetype from, qsizetype limit)
 class NoSink : public html::TokenSink
 {
 public:
+    bool wantsTokens() const override { return false; }
     void token(const html::Token &) override {}
     void parseError(html::ParseError, qsizetype) override {}
 };
 
-// Whether HTML's tokenizer reads raw text after a tag that ends at end, read again from
-// runStart: HTML's "<style/>" has raw text after it, svg's nothing.
-bool rawTextAfter(QStringView document, const html::Checkpoint *runStart, qsizetype end)
-{
-    if (!runStart)
-        return true;
-    html::Checkpoint state = *runStart;
-    NoSink sink;
-    html::Tokenizer(sink, false).run(document, state, end);
-    return state.position() == end && state.state() == html::State::Rawtext;
-}
-
 } // namespace
+
+// Whether HTML's tokenizer reads raw text after a tag that ends at end, read again from
+// the run's start: HTML's "<style/>" has raw text after it, svg's nothing.
+bool StyleTracker::rawTextAfter(QStringView document, qsizetype end)
+{
+    if (!m_runStart)
+        return true;
+    if (!m_probe || m_probe->position() > end)
+        m_probe = *m_runStart;
+    NoSink sink;
+    html::Tokenizer(sink, false).run(document, *m_probe, end);
+    return m_probe->position() == end && m_probe->state() == html::State::Rawtext;
+}
 
 MarkupRole markupRole(StylesheetRole role)
 {
@@ -108,23 +110,36 @@ bool isStyleAttribute(QStringView document, qsizetype nameStart)
         || document[after] == u'=';
 }
 
-std::pair<qsizetype, qsizetype> attributeValueText(QStringView document, qsizetype valueStart)
+std::pair<qsizetype, qsizetype> attributeValueText(QStringView document, qsizetype valueStart, qsizetype valueEnd)
 {
+    constexpr qsizetype lookAhead = 64 * 1024;
     const QChar quote = document[valueStart];
     if (quote == u'"' || quote == u'\'') {
-        const qsizetype close = document.indexOf(quote, valueStart + 1);
-        return {valueStart + 1, close < 0 ? document.size() : close};
+        const qsizetype start = valueStart + 1;
+        if (valueEnd > start && document[valueEnd - 1] == quote)
+            return {start, valueEnd - 1};
+        // A run that stopped inside the value: its end is looked for from there, as far
+        // as a row needs to tell a property from a selector, not across a value of
+        // megabytes for each row of it.
+        const QStringView after = document.sliced(valueEnd).first(std::min(document.size() - valueEnd, lookAhead));
+        const qsizetype close = after.indexOf(quote);
+        return {start, close < 0 ? valueEnd + after.size() : valueEnd + close};
     }
-    qsizetype end = valueStart;
-    while (end < document.size() && !isAsciiWhitespace(document[end]) && document[end] != u'>')
-        ++end;
-    return {valueStart, end};
+    if (valueEnd < document.size() && !isAsciiWhitespace(document[valueEnd]) && document[valueEnd] != u'>') {
+        // The same for an unquoted value.
+        qsizetype end = valueEnd;
+        const qsizetype limit = std::min(document.size(), valueEnd + lookAhead);
+        while (end < limit && !isAsciiWhitespace(document[end]) && document[end] != u'>')
+            ++end;
+        return {valueStart, end};
+    }
+    return {valueStart, valueEnd};
 }
 
 StylePlace StyleTracker::follow(const html::Token &token, QStringView document)
 {
     const StylePlace closed = m_open;
-    m_open = isStyleStartTag(token, document) && !(token.selfClosing && !rawTextAfter(document, m_runStart, token.end))
+    m_open = isStyleStartTag(token, document) && !(token.selfClosing && !rawTextAfter(document, token.end))
         ? StylePlace{token.end, Css::State()}
         : StylePlace();
     return closed;

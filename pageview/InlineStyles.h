@@ -7,6 +7,7 @@
 
 #include <limits>
 #include <map>
+#include <optional>
 #include <utility>
 
 // The stylesheets inside an HTML page: the contents of its style elements and the
@@ -36,10 +37,10 @@ MarkupRole markupRole(StylesheetRole role);
 bool isStyleStartTag(const html::Token &token, QStringView document);
 // Whether the attribute whose name starts at nameStart is named style.
 bool isStyleAttribute(QStringView document, qsizetype nameStart);
-// An attribute value's text without its quotes, [first, second), as HTML's tokenizer
-// reads it from valueStart: to its closing quote, or an unquoted one to whitespace or
-// '>'; or to the end of the document.
-std::pair<qsizetype, qsizetype> attributeValueText(QStringView document, qsizetype valueStart);
+// An attribute value's text without its quotes, [first, second), from where HTML's
+// tokenizer says it stands: valueEnd after its closing quote, or where a run that
+// stopped inside it stopped.
+std::pair<qsizetype, qsizetype> attributeValueText(QStringView document, qsizetype valueStart, qsizetype valueEnd);
 
 // Follows a run of HTML's tokenizer through style elements: a style start tag opens
 // one, and the first token after it that is not plain characters (its end tag, in
@@ -84,9 +85,13 @@ public:
 
 private:
     StylePlace follow(const html::Token &token, QStringView document);
+    bool rawTextAfter(QStringView document, qsizetype end);
 
     StylePlace m_open;
     const html::Checkpoint *m_runStart;
+    // The run read again as far as the last self-closing style tag asked: the next
+    // goes on from there, so that many of them cost one reading, not one each.
+    std::optional<html::Checkpoint> m_probe;
 };
 
 // Tokens too long to read again for each row they cover (an inline image's address),

@@ -289,7 +289,7 @@ private:
                 || attribute.valueStart >= m_to || (m_document[attribute.nameStart].unicode() | 0x20) != u's'
                 || !isStyleAttribute(m_document, attribute.nameStart))
                 continue;
-            const auto [start, end] = attributeValueText(m_document, attribute.valueStart);
+            const auto [start, end] = attributeValueText(m_document, attribute.valueStart, attribute.valueEnd);
             m_stylesheets.append({attributePlaceBefore(start), end, start});
         }
     }
@@ -327,8 +327,10 @@ private:
                 paint(token.start, token.end(), markupRole(stylesheetRole(token, m_document)));
                 if (token.flags & Css::Link) {
                     markLink(token.start, token.end());
+                    // In an attribute, HTML reads the character references first.
                     if (m_linksFound)
-                        m_linksFound->append({token.start, token.end(), token.value});
+                        m_linksFound->append({token.start, token.end(),
+                                              sheet.attribute >= 0 ? readCharacterReferences(token.value) : token.value});
                 }
             }
             const StylePlace atEnd = reader.place().position > m_to ? before : reader.place();
@@ -441,11 +443,25 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
             m_checkpoints[size_t(index) + 1] = state;
             return;
         }
+        std::pair<qsizetype, qsizetype> cutBase = {-1, -1};
+        if (!m_scanSawBase && insideTag(state.state()) && tagAt(view, state.tokenStart()) == BaseTag) {
+            // A <base> cut by the block's start: its href may be before the cut, where
+            // this block's run does not look. Read the tag alone (a base tag is short).
+            const qsizetype tagStart = state.tokenStart();
+            const QStringView tag = view.sliced(tagStart, std::min<qsizetype>(view.size() - tagStart, 4096));
+            ErrorsIgnored errors;
+            BaseFinder alone(tag, errors);
+            html::Checkpoint fresh;
+            html::Tokenizer(alone, false).run(tag, fresh, tag.size());
+            if (alone.hrefStart >= 0)
+                cutBase = {tagStart + alone.hrefStart, tagStart + alone.hrefEnd};
+        }
         CountingSink sink(view, style, state);
         BaseFinder base(view, sink);
         html::Tokenizer(base, false).run(view, state, to);
         m_blockErrors[size_t(index)] = sink.count;
-        m_blockBases[size_t(index)] = {base.hrefStart, base.hrefEnd};
+        m_blockBases[size_t(index)] = cutBase.first >= 0 ? cutBase : std::pair(base.hrefStart, base.hrefEnd);
+        m_scanSawBase = m_scanSawBase || cutBase.first >= 0;
         m_scanSawBase = m_scanSawBase || base.hrefStart >= 0;
         m_styleCheckpoints[size_t(index) + 1] = styleCheckpoint(view, sink.styles.open(), state.position());
         m_checkpoints[size_t(index) + 1] = state;

@@ -2,6 +2,7 @@
 
 #include "LinkAttributes.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -90,10 +91,19 @@ public:
             m_unfinished = token;
     }
 
-    QList<MarkupLink> finish()
+    // stop: where the run ended.
+    QList<MarkupLink> finish(qsizetype stop)
     {
-        if (m_unfinished)
+        if (m_unfinished) {
+            const qsizetype before = links.size();
             startTag(*m_unfinished);
+            // An address that the run's end cuts is not known whole, and is none: it
+            // would be followed cut short.
+            if (stop < m_document.size()) {
+                links.erase(std::remove_if(links.begin() + before, links.end(), [stop](const MarkupLink &link) { return link.end >= stop; }),
+                            links.end());
+            }
+        }
         m_unfinished.reset();
         return links;
     }
@@ -186,7 +196,7 @@ QList<MarkupLink> markupLinks(QStringView document, html::Checkpoint state, qsiz
 {
     LinkSink sink(document, state);
     html::Tokenizer(sink, false).run(document, state, stop);
-    return sink.finish();
+    return sink.finish(std::min(stop, document.size()));
 }
 
 QString readCharacterReferences(QStringView value)

@@ -168,6 +168,12 @@ void TestInlineStyles::links_data()
     QTest::newRow("after the style element, none") << page << "after" << QString() << QString();
     QTest::newRow("in the text, none") << page << "text.png" << QString() << QString();
     QTest::newRow("in a script, none") << page << "script" << QString() << QString();
+    QTest::newRow("a reference in a style attribute's address, read")
+        << QStringLiteral("<p style=\"background:url(a.php?x=1&amp;y=2)\">") << "a.php" << "a.php?x=1&y=2"
+        << "url(a.php?x=1&amp;y=2)";
+    QTest::newRow("in a style element, raw text: left as written")
+        << QStringLiteral("<style>a{b:url(c.php?x=1&amp;y=2)}</style>") << "c.php" << "c.php?x=1&amp;y=2"
+        << "url(c.php?x=1&amp;y=2)";
     QTest::newRow("an address cut by </style>") << QStringLiteral("<style>a{b:url(x.png</style>)}")
                                                  << "x.png" << "x.png" << "url(x.png";
 }
@@ -408,11 +414,15 @@ void TestInlineStyles::tagsWhereverACheckpointFalls_data()
     const QString style = QStringLiteral("<style>");
     const QString styleWithAttributes = QStringLiteral("<STYLE media=\"screen\" title=\"a\" nonce=\"b\" id=\"c\">");
     const QString base = QStringLiteral("<base href=\"/b/\">");
+    // A checkpoint after its href: the run from it does not see the href.
+    const QString baseWithMore = QStringLiteral("<base href=\"/b/\" target=\"_self\" data-a=\"1\" data-b=\"2\">");
     for (const int shift : {-40, -7, -6, -5, -1, 0, 1}) {
         QTest::addRow("<style> at %d", shift) << style << shift;
         QTest::addRow("<STYLE ...> at %d", shift) << styleWithAttributes << shift;
         QTest::addRow("<base> at %d", shift) << base << shift;
     }
+    for (const int shift : {-35, -20, -10})
+        QTest::addRow("<base> cut after its href, at %d", shift) << baseWithMore << shift;
 }
 
 void TestInlineStyles::tagsWhereverACheckpointFalls()

@@ -14,6 +14,9 @@ namespace html {
 
 namespace {
 
+// How far back a run that starts inside a tag of many attributes reads it again.
+constexpr qsizetype rereadLimit = 64 * 1024;
+
 constexpr bool isAsciiWhitespace(char32_t c)
 {
     return c == '\t' || c == '\n' || c == '\f' || c == ' ';
@@ -233,8 +236,11 @@ void Tokenizer::run(QStringView text, Checkpoint &checkpoint, qsizetype stop)
             for (const Checkpoint::EarlierName &name : std::span(m_st.m_earlierNames.data(), m_st.m_earlierNameCount))
                 m_names.push_back({m_st.m_tokenStart + name.offset, m_st.m_tokenStart + name.offset + name.length, name.hash,
                                    false, -1, -1});
-        } else {
-            // The tag is read again from its '<', quietly up to here.
+        } else if (m_pos - m_st.m_tokenStart <= rereadLimit) {
+            // The tag is read again from its '<', quietly up to here. Not a tag longer
+            // than the limit (an inline image's data: address): each run inside it would
+            // read it all again, and a duplicate name after such a value goes unreported
+            // by runs that start past it.
             m_st.m_quietBefore = std::max(m_st.m_quietBefore, m_pos);
             m_st.m_state = m_st.m_tagTextState;
             m_pos = m_st.m_tokenStart;
