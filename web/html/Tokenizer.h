@@ -224,6 +224,7 @@ private:
 
     void createTag(TokenKind kind, State textState);
     bool quickTag();
+    bool commonReference();
     void appendToTagName(char32_t c);
     void endTagName();
     Attribute &currentAttribute();

@@ -108,8 +108,13 @@ quint32 flagsOf(const TagSummary &tag)
     for (quint32 slot = tag.hash % slotCount; slots[slot] >= 0; slot = (slot + 1) % slotCount) {
         const int known = slots[slot];
         const std::string_view name = knownTags[known].name;
-        if (knownHashes[known] == tag.hash && name.size() == tag.name.size()
-            && std::equal(name.begin(), name.end(), tag.name.begin()))
+        if (knownHashes[known] != tag.hash || name.size() != tag.name.size())
+            continue;
+        // Names are short: compared here rather than by a call.
+        size_t i = 0;
+        while (i < name.size() && name[i] == tag.name[i])
+            ++i;
+        if (i == name.size())
             return knownTags[known].flags;
     }
     return 0;
