@@ -739,8 +739,6 @@ bool Tokenizer::quickTag()
     m_st.m_hasAttributes = nameCount > 0;
     m_st.m_fontBreakout = fontBreakout;
     m_st.m_htmlEncoding = false;
-    m_token.nameStart = nameStart;
-    m_token.nameEnd = nameEnd;
     if (nameCount > 0) {
         const AttributeSpan &last = names[nameCount - 1];
         m_st.m_attributeNameStart = last.nameStart;
@@ -749,6 +747,8 @@ bool Tokenizer::quickTag()
         m_st.m_attributeValueLength = 0xFE;
     }
     if (m_tell) {
+        m_token.nameStart = nameStart;
+        m_token.nameEnd = nameEnd;
         m_token.attributes.clear();
         for (const AttributeSpan &span : std::span(names, nameCount)) {
             Attribute &attribute = m_token.attributes.emplaceBack();
@@ -779,13 +779,6 @@ void Tokenizer::emitTag()
         if (m_st.m_selfClosing)
             error(ParseError::EndTagWithTrailingSolidus);
     }
-    m_token.kind = m_st.m_tokenKind;
-    m_token.start = m_st.m_tokenStart;
-    m_token.end = m_pos;
-    m_token.characterReference = false;
-    m_token.selfClosing = m_st.m_selfClosing;
-    if (m_token.nameStart < m_runStart)
-        m_token.nameStart = m_token.nameEnd = -1;
     const std::string_view name = shortName(m_st.m_tagName, m_st.m_tagNameLength);
     if (m_st.m_tokenKind == TokenKind::StartTag) {
         m_st.m_lastStartTagLength = m_st.m_tagNameLength;
@@ -820,6 +813,13 @@ void Tokenizer::emitTag()
         }
     }
     if (m_tell) {
+        m_token.kind = m_st.m_tokenKind;
+        m_token.start = m_st.m_tokenStart;
+        m_token.end = m_pos;
+        m_token.characterReference = false;
+        m_token.selfClosing = m_st.m_selfClosing;
+        if (m_token.nameStart < m_runStart)
+            m_token.nameStart = m_token.nameEnd = -1;
         m_sink.token(m_token);
         m_token.attributes.clear();
     }
