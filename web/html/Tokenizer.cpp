@@ -395,7 +395,7 @@ void Tokenizer::noteText(qsizetype from, qsizetype to)
     }
 }
 
-void Tokenizer::emitCharacters(qsizetype from, qsizetype to)
+void Tokenizer::tellCharacters(qsizetype from, qsizetype to)
 {
     if (from >= to)
         return;
@@ -1213,14 +1213,27 @@ void Tokenizer::steps(bool toEnd)
     while (!m_done && (m_pos < m_limit || (toEnd && m_pos >= m_size))) {
     switch (m_st.m_state) {
     case State::Data: {
-        const qsizetype end = plainRun(LessThanSign | Ampersand);
-        if (end > m_pos) {
-            emitCharacters(m_pos, end);
-            m_pos = end;
-            if (m_pos >= m_limit)
-                continue;
+        // Text and common tags one after another while they leave the tokenizer here,
+        // then back to the loop at the run's limit or in another state.
+        bool backToLoop = false;
+        for (;;) {
+            const qsizetype end = plainRun(LessThanSign | Ampersand);
+            if (end > m_pos) {
+                emitCharacters(m_pos, end);
+                m_pos = end;
+                if (m_pos >= m_limit) {
+                    backToLoop = true;
+                    break;
+                }
+            }
+            if (m_build || m_pos >= m_limit || m_text[m_pos] != '<' || !quickTag())
+                break;
+            if (m_st.m_state != State::Data || m_pos >= m_limit) {
+                backToLoop = true;
+                break;
+            }
         }
-        if (!m_build && m_pos < m_limit && m_text[m_pos] == '<' && quickTag())
+        if (backToLoop)
             continue;
         const char32_t c = consume();
         if (c == '&') {
