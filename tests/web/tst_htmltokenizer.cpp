@@ -69,6 +69,10 @@ const char *const documents[] = {
     "<p a b=1 A c='2'd=3 b><i x=\"&amp;\" X='&lt;' y=&gt; Y=z><font color=red><b a=\"1\" / a=2>"
     "<p a=1 b=2 c=3 d=4 e=5 f=6 g=7 h=8 B=9 i=0 c=1></p a=1 A=2 b=3 c=4 d=5 e=6 f=7 g=8 h=9 H=0>"
     "<div\r\nclass=a\r\nCLASS=b><s a=`1` b=1= c=\"1\"\x01 d=\"\xC3\xA9\" D=\"\xEF\xBF\xBE\"><u  x\n=\n1  >",
+    // The references read in one go and those just past them: without their ';', longer,
+    // in other case, in a title, and at the end.
+    "&nbsp;<p>&amp;&amp&ampx;&lt;&lt&ltx&gt;&gt=&quot;&quot&quotx;&nbsp;&nbsp&nbspx&AMP;&Amp;&amp;amp;&lt;;"
+    "&#38;&am;<title>&amp;&lt;</title>&gt;&quot;&nbsp;&quo",
 };
 
 } // namespace
@@ -102,6 +106,18 @@ void tst_HtmlTokenizer::spans_data()
         << "<a href='?a&copy=1'>" << QStringList{"start[0,20) name[1,2) attr[3,7)=[8,19)", "eof[20,20)"};
     QTest::newRow("a legacy name in text is read without its ';', with an error after it")
         << "&notit;" << QStringList{"missing-semicolon-after-character-reference@4", "ref[0,4)", "text[4,7)", "eof[7,7)"};
+    QTest::newRow("the common references, each a token of its own")
+        << "&lt;&gt;&quot;&nbsp;&amp;"
+        << QStringList{"ref[0,4)", "ref[4,8)", "ref[8,14)", "ref[14,20)", "ref[20,25)", "eof[25,25)"};
+    QTest::newRow("a common name without its ';' is its legacy reference")
+        << "&quot &nbspx &lt"
+        << QStringList{"missing-semicolon-after-character-reference@5", "ref[0,5)",
+                       "missing-semicolon-after-character-reference@11", "text[5,6)", "ref[6,11)",
+                       "missing-semicolon-after-character-reference@16", "text[11,13)", "ref[13,16)", "eof[16,16)"};
+    QTest::newRow("a name that only begins like a common one")
+        << "&ampx;&am;&Lt;"
+        << QStringList{"missing-semicolon-after-character-reference@4", "ref[0,4)",
+                       "unknown-named-character-reference@9", "text[4,10)", "ref[10,14)", "eof[14,14)"};
     QTest::newRow("an end tag, a comment and a DOCTYPE")
         << "<!doctype html></b ><!--c-->"
         << QStringList{"doctype[0,15)", "end[15,20) name[17,18)", "comment[20,28)", "eof[28,28)"};

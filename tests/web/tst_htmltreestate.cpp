@@ -62,6 +62,8 @@ private slots:
     void tokenizerFollowsTree();
     void beforeBody_data();
     void beforeBody();
+    void openElements_data();
+    void openElements();
     void deepNestingStaysBounded();
 };
 
@@ -214,6 +216,46 @@ void tst_HtmlTreeState::beforeBody()
     Checkpoint end;
     trace(document, &end);
     QCOMPARE(end.tree().beforeBody(), beforeBody);
+}
+
+void tst_HtmlTreeState::openElements_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<int>("depth");
+
+    QTest::newRow("each end tag closes its own element") << "<div><a href=x>y</a> <span></span></div>" << 0;
+    QTest::newRow("an end tag in other case closes it too") << "<DIV><Span></sPAN>" << 1;
+    QTest::newRow("an end tag of an element not open closes nothing") << "<div><b></span>" << 2;
+    QTest::newRow("an end tag of an element further down closes those above it") << "<div><b><i></div>" << 0;
+    QTest::newRow("html, head and body are not counted") << "<html><head></head><body><p>" << 1;
+    QTest::newRow("the body's end tag closes nothing") << "<div></body></html>" << 1;
+    QTest::newRow("a void element stays closed") << "<div><br><img></img></br>" << 1;
+    QTest::newRow("a paragraph closed by a div") << "<p><div></div>" << 0;
+    QTest::newRow("elements of names the tree does not know") << "<x-a><x-b></x-b>" << 1;
+    QTest::newRow("a row's end tag closes its cell") << "<table><tr><td></tr>" << 1;
+    QTest::newRow("a table's end tag as the current node") << "<table></table>" << 0;
+    QTest::newRow("a list item closes the one before") << "<ul><li><li></ul>" << 0;
+    QTest::newRow("svg's own elements") << "<svg><g></g>" << 1;
+}
+
+// How many elements are open after the document: what decides how far an end tag reaches.
+void tst_HtmlTreeState::openElements()
+{
+    QFETCH(QString, document);
+    QFETCH(int, depth);
+    Checkpoint end;
+    trace(document, &end);
+    QCOMPARE(end.tree().depth(), depth);
+    // Tokenizing without tokens leaves the same tree.
+    struct Quiet : TokenSink
+    {
+        bool wantsTokens() const override { return false; }
+        void token(const Token &) override {}
+        void parseError(ParseError, qsizetype) override {}
+    } quiet;
+    Checkpoint quietEnd;
+    Tokenizer(quiet, false).run(document, quietEnd, document.size());
+    QVERIFY(quietEnd == end);
 }
 
 void tst_HtmlTreeState::deepNestingStaysBounded()

@@ -8,6 +8,7 @@
 #endif
 #include <array>
 #include <bit>
+#include <cstring>
 #include <span>
 
 namespace html {
@@ -400,7 +401,7 @@ void Tokenizer::noteText(qsizetype from, qsizetype to)
     }
 }
 
-void Tokenizer::emitCharacters(qsizetype from, qsizetype to)
+void Tokenizer::tellCharacters(qsizetype from, qsizetype to)
 {
     if (from >= to)
         return;
@@ -685,7 +686,7 @@ bool Tokenizer::quickTag()
         if (p >= limit || (u != '=' && u != '>' && u != '/' && !isSpace(u)) || attributeHash == encoding
             || nameCount == std::size(names))
             return false;
-        const bool duplicate = isDuplicateName(names, nameCount, attributeStart, p, attributeHash);
+        const bool duplicate = nameCount > 0 && isDuplicateName(names, nameCount, attributeStart, p, attributeHash);
         if (duplicate) {
             if (duplicateCount == int(duplicates.size()))
                 return false;
@@ -744,8 +745,6 @@ bool Tokenizer::quickTag()
     m_st.m_hasAttributes = nameCount > 0;
     m_st.m_fontBreakout = fontBreakout;
     m_st.m_htmlEncoding = false;
-    m_token.nameStart = nameStart;
-    m_token.nameEnd = nameEnd;
     if (nameCount > 0) {
         const AttributeSpan &last = names[nameCount - 1];
         m_st.m_attributeNameStart = last.nameStart;
@@ -754,6 +753,8 @@ bool Tokenizer::quickTag()
         m_st.m_attributeValueLength = 0xFE;
     }
     if (m_tell) {
+        m_token.nameStart = nameStart;
+        m_token.nameEnd = nameEnd;
         m_token.attributes.clear();
         for (const AttributeSpan &span : std::span(names, nameCount)) {
             Attribute &attribute = m_token.attributes.emplaceBack();
@@ -784,17 +785,10 @@ void Tokenizer::emitTag()
         if (m_st.m_selfClosing)
             error(ParseError::EndTagWithTrailingSolidus);
     }
-    m_token.kind = m_st.m_tokenKind;
-    m_token.start = m_st.m_tokenStart;
-    m_token.end = m_pos;
-    m_token.characterReference = false;
-    m_token.selfClosing = m_st.m_selfClosing;
-    if (m_token.nameStart < m_runStart)
-        m_token.nameStart = m_token.nameEnd = -1;
     const std::string_view name = shortName(m_st.m_tagName, m_st.m_tagNameLength);
     if (m_st.m_tokenKind == TokenKind::StartTag) {
         m_st.m_lastStartTagLength = m_st.m_tagNameLength;
-        std::copy(std::begin(m_st.m_tagName), std::end(m_st.m_tagName), m_st.m_lastStartTag);
+        std::memcpy(m_st.m_lastStartTag, m_st.m_tagName, sizeof m_st.m_lastStartTag);
     }
     if (m_st.m_followsTree) {
         TagSummary tag;
@@ -825,6 +819,13 @@ void Tokenizer::emitTag()
         }
     }
     if (m_tell) {
+        m_token.kind = m_st.m_tokenKind;
+        m_token.start = m_st.m_tokenStart;
+        m_token.end = m_pos;
+        m_token.characterReference = false;
+        m_token.selfClosing = m_st.m_selfClosing;
+        if (m_token.nameStart < m_runStart)
+            m_token.nameStart = m_token.nameEnd = -1;
         m_sink.token(m_token);
         m_token.attributes.clear();
     }
@@ -1144,6 +1145,50 @@ void Tokenizer::namedCharacterReferenceFound(const NamedCharacterReference *matc
     switchTo(m_st.m_returnState);
 }
 
+// After a '&' in text, "amp;", "lt;", "gt;", "quot;" or "nbsp;" read as the reference
+// states would read it: each is the longest name its characters spell. Anything else
+// it leaves to the states, having changed nothing.
+bool Tokenizer::commonReference()
+{
+    // The next four code units at once, as they lie in memory, against the names'.
+    if (m_size - m_pos < 4)
+        return false;
+    constexpr auto units = [](char16_t a, char16_t b, char16_t c, char16_t d) {
+        return std::bit_cast<quint64>(std::array<char16_t, 4>{a, b, c, d});
+    };
+    constexpr quint64 amp = units('a', 'm', 'p', ';');
+    constexpr quint64 lt = units('l', 't', ';', 0);
+    constexpr quint64 gt = units('g', 't', ';', 0);
+    constexpr quint64 quot = units('q', 'u', 'o', 't');
+    constexpr quint64 nbsp = units('n', 'b', 's', 'p');
+    const char16_t *const p = m_text + m_pos;
+    quint64 four;
+    std::memcpy(&four, p, sizeof four);
+    const quint64 three = four & units(0xFFFF, 0xFFFF, 0xFFFF, 0);
+    qsizetype length = 4;
+    char16_t character;
+    if (four == amp) {
+        character = '&';
+    } else if (three == lt) {
+        character = '<';
+        length = 3;
+    } else if (three == gt) {
+        character = '>';
+        length = 3;
+    } else if ((four == quot || four == nbsp) && m_size - m_pos > 4 && p[4] == ';') {
+        character = four == quot ? char16_t('"') : char16_t(0xA0);
+        length = 5;
+    } else {
+        return false;
+    }
+    // As the states leave it: the name's first letter read last, then the name taken whole.
+    m_charStart = m_pos;
+    m_current = p[0];
+    m_pos += length;
+    flushReference(character, 0, m_pos);
+    return true;
+}
+
 void Tokenizer::numericCharacterReferenceEnd(qsizetype end)
 {
     char32_t code = m_st.m_characterReferenceCode;
@@ -1174,19 +1219,34 @@ void Tokenizer::steps(bool toEnd)
     while (!m_done && (m_pos < m_limit || (toEnd && m_pos >= m_size))) {
     switch (m_st.m_state) {
     case State::Data: {
-        const qsizetype end = plainRun(LessThanSign | Ampersand);
-        if (end > m_pos) {
-            emitCharacters(m_pos, end);
-            m_pos = end;
-            if (m_pos >= m_limit)
-                continue;
+        // Text and common tags one after another while they leave the tokenizer here,
+        // then back to the loop at the run's limit or in another state.
+        bool backToLoop = false;
+        for (;;) {
+            const qsizetype end = plainRun(LessThanSign | Ampersand);
+            if (end > m_pos) {
+                emitCharacters(m_pos, end);
+                m_pos = end;
+                if (m_pos >= m_limit) {
+                    backToLoop = true;
+                    break;
+                }
+            }
+            if (m_build || m_pos >= m_limit || m_text[m_pos] != '<' || !quickTag())
+                break;
+            if (m_st.m_state != State::Data || m_pos >= m_limit) {
+                backToLoop = true;
+                break;
+            }
         }
-        if (!m_build && m_pos < m_limit && m_text[m_pos] == '<' && quickTag())
+        if (backToLoop)
             continue;
         const char32_t c = consume();
         if (c == '&') {
             m_st.m_returnState = State::Data;
             m_st.m_bufferStart = m_charStart;
+            if (m_pos < m_limit && commonReference())
+                continue;
             switchTo(State::CharacterReference);
         } else if (c == '<') {
             m_st.m_tokenStart = m_charStart;

@@ -216,7 +216,13 @@ private:
     }
 
     void noteText(qsizetype from, qsizetype to);
-    void emitCharacters(qsizetype from, qsizetype to);
+    void emitCharacters(qsizetype from, qsizetype to)
+    {
+        // Characters matter to a sink told no tokens only while they may start the body.
+        if (m_tell || (m_st.m_followsTree && m_st.m_tree.beforeBody()))
+            tellCharacters(from, to);
+    }
+    void tellCharacters(qsizetype from, qsizetype to);
     void emitCharacter(char32_t c);
     void emitCurrentCharacter() { emitCharacter(m_current); }
     void flushCharacters();
@@ -224,6 +230,7 @@ private:
 
     void createTag(TokenKind kind, State textState);
     bool quickTag();
+    bool commonReference();
     void appendToTagName(char32_t c);
     void endTagName();
     Attribute &currentAttribute();

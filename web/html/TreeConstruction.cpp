@@ -34,6 +34,9 @@ enum TagFlag : quint32 {
     NeverPushed = 1 << 15, // html, head, body: the tree has them already
     ScopeBoundary = 1 << 16, // an open element of these ends the search for one "in scope"
     ListBoundary = 1 << 17, // ol, ul: so too in list item scope
+    // Not a known tag, but of the same hash as one: its end tag cannot be told from that
+    // one's by the hash the open elements keep.
+    HashOfAnother = 1 << 18,
 };
 
 struct KnownTag
@@ -103,14 +106,29 @@ constexpr std::array<quint32, std::size(knownTags)> knownHashes = [] {
     return hashes;
 }();
 
+// An open element's hash names one known tag at most.
+static_assert([] {
+    for (size_t i = 0; i < std::size(knownHashes); ++i) {
+        for (size_t j = i + 1; j < std::size(knownHashes); ++j) {
+            if (knownHashes[i] == knownHashes[j])
+                return false;
+        }
+    }
+    return true;
+}());
+
 quint32 flagsOf(const TagSummary &tag)
 {
     for (quint32 slot = tag.hash % slotCount; slots[slot] >= 0; slot = (slot + 1) % slotCount) {
         const int known = slots[slot];
         const std::string_view name = knownTags[known].name;
-        if (knownHashes[known] == tag.hash && name.size() == tag.name.size()
-            && std::equal(name.begin(), name.end(), tag.name.begin()))
-            return knownTags[known].flags;
+        if (knownHashes[known] != tag.hash)
+            continue;
+        // Names are short: compared here rather than by a call.
+        size_t i = 0;
+        while (i < name.size() && i < tag.name.size() && name[i] == tag.name[i])
+            ++i;
+        return i == name.size() && i == tag.name.size() ? knownTags[known].flags : HashOfAnother;
     }
     return 0;
 }
@@ -252,8 +270,11 @@ TokenizerStateChange TreeState::startTagInHtml(const TagSummary &tag, quint32 fl
         closeTableParts(flags & Row);
     if (flags & (Void | NeverPushed))
         return TokenizerStateChange::None;
+    constexpr quint32 headHash = nameHash("head");
+    const bool plainEnd = !(flags & (EndsHead | Void | TablePart | HashOfAnother)) && tag.hash != headHash;
     push({tag.hash, Namespace::Html,
-          quint8(((flags & ScopeBoundary) ? ScopeBoundaryElement : 0) | ((flags & ListBoundary) ? ListBoundaryElement : 0))});
+          quint8(((flags & ScopeBoundary) ? ScopeBoundaryElement : 0) | ((flags & ListBoundary) ? ListBoundaryElement : 0)
+                 | (plainEnd ? PlainEnd : 0))});
     if (flags & Rcdata)
         return TokenizerStateChange::Rcdata;
     if (flags & Rawtext)
@@ -268,6 +289,11 @@ TokenizerStateChange TreeState::startTagInHtml(const TagSummary &tag, quint32 fl
 void TreeState::endTag(const TagSummary &tag)
 {
     const OpenElement *node = currentNode();
+    // The usual case: the current node's own end tag, which closes it and nothing else.
+    if (node && (node->flags & PlainEnd) && node->hash == tag.hash) {
+        --m_depth;
+        return;
+    }
     if (!node || node->ns == Namespace::Html) {
         endTagInHtml(tag);
         return;

@@ -63,6 +63,8 @@ private:
         AnnotationXml = 4,
         ScopeBoundaryElement = 8, // ends the search for an element in scope
         ListBoundaryElement = 16, // and in list item scope
+        // An HTML element whose end tag, met while it is the current node, just closes it.
+        PlainEnd = 32,
     };
     struct OpenElement
     {
