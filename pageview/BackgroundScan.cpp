@@ -1,5 +1,6 @@
 #include "BackgroundScan.h"
 
+
 BackgroundScan::BackgroundScan(QObject *parent)
     : QObject(parent)
 {
@@ -47,11 +48,6 @@ void BackgroundScan::start(const QString &document, qsizetype blockSize, Block b
             block(index, index * blockSize, std::min(size, (index + 1) * blockSize));
             m_done.store(index + 1, std::memory_order_release);
         }
-        // The end is told at once rather than at the next look: a jump to the end of
-        // a huge page waits for it. (stop() waits for this thread, so the scan is
-        // still there; a look that comes after a new start only reads the counter.)
-        if (!m_stop)
-            QMetaObject::invokeMethod(this, &BackgroundScan::look, Qt::QueuedConnection);
     });
     m_watch.start();
 }
