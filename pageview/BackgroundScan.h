@@ -34,7 +34,7 @@ public:
     bool finished() const { return blocksDone() == m_blocks; }
 
 signals:
-    // The scan went on: at most about every 16 ms, and once at its end.
+    // The scan went on: at most about every 4 ms, and once at its end.
     void advanced();
 
 private:
