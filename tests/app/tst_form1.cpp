@@ -1,6 +1,6 @@
 #include "CurlHandle.h"
 #include "CurlTransfer.h"
-#include "Fakes.h"
+#include "FakeServices.h"
 #include "Form1.h"
 #include "QtPageView.h"
 #include "QtPopupMenu.h"
@@ -23,24 +23,14 @@ int px(const QWidget *w, double twips)
     return qRound(twips * w->logicalDpiY() / 1440.0);
 }
 
-struct Window
+struct Window : FakeServices
 {
-    FakeMessageBox messageBox;
-    FakeProgram program;
-    FakeClipboard clipboard;
-    FakeSaveDialog saveDialog;
     std::unique_ptr<Form1> form;
     QStringList statusTexts;
 
     explicit Window(TransferSettings transfer = {})
     {
-        Form1::Services services;
-        services.messageBox = &messageBox;
-        services.program = &program;
-        services.clipboard = &clipboard;
-        services.saveDialog = &saveDialog;
-        services.transfer = transfer;
-        form = std::make_unique<Form1>(services);
+        form = std::make_unique<Form1>(services(transfer));
         QObject::connect(form->sbrStatus(), &QtStatusBar::simpleTextChanged, form.get(),
                          [this](const QString &text) { statusTexts.append(text); });
     }

@@ -1,6 +1,6 @@
 #include "CurlHandle.h"
 #include "CurlTransfer.h"
-#include "Fakes.h"
+#include "FakeServices.h"
 #include "Form1.h"
 #include "QtPopupMenu.h"
 #include "QtTextBox.h"
@@ -75,16 +75,8 @@ void TestMemory::fetchAndClearHoldNothing()
     TestHttpServer server;
     server.route("/page", TestHttpServer::ok(page, "text/html; charset=utf-8"));
 
-    FakeMessageBox messageBox;
-    FakeProgram program;
-    FakeClipboard clipboard;
-    FakeSaveDialog saveDialog;
-    Form1::Services services;
-    services.messageBox = &messageBox;
-    services.program = &program;
-    services.clipboard = &clipboard;
-    services.saveDialog = &saveDialog;
-    Form1 form(services);
+    FakeServices fakes;
+    Form1 form(fakes.services());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -107,7 +99,7 @@ void TestMemory::fetchAndClearHoldNothing()
         if (fetch == 10)
             afterTen = memoryInUse();
     }
-    QVERIFY(messageBox.prompts.isEmpty());
+    QVERIFY(fakes.messageBox.prompts.isEmpty());
 
     // Holding on to the page, as bytes (1 MB) or text (2 MB), on each of the last 90
     // fetches would add 90 MB or more; the bounds catch anything from 3 kB a fetch

@@ -1,7 +1,7 @@
 #include "Await.h"
 #include "CurlHandle.h"
 #include "CurlTransfer.h"
-#include "Fakes.h"
+#include "FakeServices.h"
 #include "Form1.h"
 #include "QtPageView.h"
 #include "QtStatusBar.h"
@@ -209,16 +209,8 @@ void TestHostileServers::escapeInTheWindowStops_data()
 void TestHostileServers::escapeInTheWindowStops()
 {
     QFETCH(bool, fromAddressBox);
-    FakeMessageBox messageBox;
-    FakeProgram program;
-    FakeClipboard clipboard;
-    FakeSaveDialog saveDialog;
-    Form1::Services services;
-    services.messageBox = &messageBox;
-    services.program = &program;
-    services.clipboard = &clipboard;
-    services.saveDialog = &saveDialog;
-    Form1 form(services);
+    FakeServices fakes;
+    Form1 form(fakes.services());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.pageView()->setTextRTF(QStringLiteral("what the user had"));
@@ -234,7 +226,7 @@ void TestHostileServers::escapeInTheWindowStops()
     QVERIFY(!form.Inet1()->busy());
     QTRY_COMPARE(form.sbrStatus()->simpleText(), QStringLiteral("transfer stopped"));
     QCOMPARE(form.rchtxtHTML()->text(), QStringLiteral("what the user had"));
-    QVERIFY(messageBox.prompts.isEmpty());
+    QVERIFY(fakes.messageBox.prompts.isEmpty());
 }
 
 QTEST_MAIN(TestHostileServers)

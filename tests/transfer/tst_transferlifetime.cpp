@@ -1,7 +1,7 @@
 #include "Command.h"
 #include "CurlHandle.h"
 #include "CurlTransfer.h"
-#include "Fakes.h"
+#include "FakeServices.h"
 #include "Form1.h"
 #include "QtTextBox.h"
 #include "QtToolbar.h"
@@ -163,24 +163,16 @@ void TestTransferLifetime::windowClosedAsItsTransferCompletes()
     QFETCH(int, stage);
     QFETCH(int, rounds);
     for (int round = 0; round < rounds; ++round) {
-        FakeMessageBox messageBox;
-        messageBox.nextAnswer = MsgBox::yes;
-        FakeProgram program;
-        FakeClipboard clipboard;
-        FakeSaveDialog saveDialog;
-        Form1::Services services;
-        services.messageBox = &messageBox;
-        services.program = &program;
-        services.clipboard = &clipboard;
-        services.saveDialog = &saveDialog;
-        auto form = std::make_unique<Form1>(services);
+        FakeServices fakes;
+        fakes.messageBox.nextAnswer = MsgBox::yes;
+        auto form = std::make_unique<Form1>(fakes.services());
         form->txtURL()->setText(m_server.address());
         emit form->Toolbar1()->buttonClick({QStringLiteral("Connect"), QStringLiteral("&Connect")});
         QVERIFY2(runUntilStage(*form->Inet1(), stage), qPrintable(QString::number(round)));
         jitter(round);
         // As on the user's Yes: the program is asked to end, and main's window goes.
         QVERIFY(form->close());
-        QCOMPARE(program.ended, 1);
+        QCOMPARE(fakes.program.ended, 1);
         form.reset();
     }
 }
