@@ -323,16 +323,6 @@ void appendLine(QByteArray &chunk, qint64 i)
             + "\">Item " + QByteArray::number(i) + "</a> &amp; some ordinary text</div>";
 }
 
-// Counts parse errors, as the view's scan does.
-class CountingSink : public html::TokenSink
-{
-public:
-    bool wantsTokens() const override { return false; }
-    void token(const html::Token &) override {}
-    void parseError(html::ParseError, qsizetype) override { ++count; }
-    quint32 count = 0;
-};
-
 // How fast the view's scan reads the ordinary page, tokenizing without building
 // tokens from checkpoint to checkpoint 64K characters apart, in millions of characters
 // a second: the best of a few passes over megabytes of text in memory.
@@ -350,7 +340,7 @@ int scanRate(qint64 megabytes)
         QElapsedTimer clock;
         clock.start();
         html::Checkpoint state;
-        CountingSink sink;
+        html::ErrorCounter sink;
         for (qsizetype to = 0; to < text.size();) {
             to = std::min(text.size(), to + 65536);
             html::Tokenizer(sink, false).run(text, state, to);

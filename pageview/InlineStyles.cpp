@@ -62,14 +62,6 @@ bool settledBefore(QStringView text, qsizetype from, qsizetype limit)
     return false;
 }
 
-class NoSink : public html::TokenSink
-{
-public:
-    bool wantsTokens() const override { return false; }
-    void token(const html::Token &) override {}
-    void parseError(html::ParseError, qsizetype) override {}
-};
-
 } // namespace
 
 // Whether HTML's tokenizer reads raw text after a tag that ends at end, read again from
@@ -80,7 +72,7 @@ bool StyleTracker::rawTextAfter(QStringView document, qsizetype end)
         return true;
     if (!m_probe || m_probe->position() > end)
         m_probe = *m_runStart;
-    NoSink sink;
+    html::ErrorCounter sink;
     html::Tokenizer(sink, false).run(document, *m_probe, end);
     return m_probe->position() == end && m_probe->state() == html::State::Rawtext;
 }

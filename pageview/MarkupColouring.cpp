@@ -25,16 +25,6 @@ constexpr size_t recentLimit = 4096;
 constexpr qsizetype linkWindow = 16 * 1024;
 constexpr qsizetype linkSlack = 16 * 1024;
 
-// Counts parse errors, and nothing else.
-class ErrorCounter : public html::TokenSink
-{
-public:
-    bool wantsTokens() const override { return false; }
-    void token(const html::Token &) override {}
-    void parseError(html::ParseError, qsizetype) override { ++count; }
-    quint32 count = 0;
-};
-
 enum TagsSeen { StyleTag = 1, BaseTag = 2 };
 
 // Whether a tag that starts at '<' in text may be a style or base element's.
@@ -101,15 +91,6 @@ public:
     const html::Checkpoint runStart;
     StyleTracker styles;
     quint32 count = 0;
-};
-
-// Listens to nothing: a run for something else than errors.
-class ErrorsIgnored : public html::TokenSink
-{
-public:
-    bool wantsTokens() const override { return false; }
-    void token(const html::Token &) override {}
-    void parseError(html::ParseError, qsizetype) override {}
 };
 
 // Collects the parse errors of a stretch.
@@ -437,7 +418,7 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
         if (insideTag(state.state()))
             tags |= tagAt(view, state.tokenStart());
         if (!style.isInside() && !(tags & StyleTag) && (m_scanSawBase || !(tags & BaseTag))) {
-            ErrorCounter sink;
+            html::ErrorCounter sink;
             html::Tokenizer(sink, false).run(view, state, to);
             m_blockErrors[size_t(index)] = sink.count;
             m_checkpoints[size_t(index) + 1] = state;
@@ -449,7 +430,7 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
             // this block's run does not look. Read the tag alone (a base tag is short).
             const qsizetype tagStart = state.tokenStart();
             const QStringView tag = view.sliced(tagStart, std::min<qsizetype>(view.size() - tagStart, 4096));
-            ErrorsIgnored errors;
+            html::ErrorCounter errors;
             BaseFinder alone(tag, errors);
             html::Checkpoint fresh;
             html::Tokenizer(alone, false).run(tag, fresh, tag.size());
@@ -651,7 +632,7 @@ bool MarkupColouring::findBaseHref()
         // shown resolved against the page's own address while its base waits to be read.
         const QStringView view(m_document);
         html::Checkpoint state;
-        ErrorsIgnored errors;
+        html::ErrorCounter errors;
         BaseFinder base(view, errors);
         html::Tokenizer(base, false).run(view, state, std::min(view.size(), checkpointSpacing));
         m_baseSearchedBlocks = 1;

@@ -139,16 +139,6 @@ private:
     char32_t consumeEscapedCodePoint();
 };
 
-void appendCodePoint(QString &s, char32_t c)
-{
-    if (c > 0xFFFF) {
-        s.append(QChar::highSurrogate(c));
-        s.append(QChar::lowSurrogate(c));
-    } else {
-        s.append(QChar(char16_t(c)));
-    }
-}
-
 // "Check if three code points would start an ident sequence".
 bool Consumer::wouldStartIdentSequence(char32_t first, char32_t second, char32_t third)
 {
@@ -447,10 +437,10 @@ void Consumer::consumeStringToken(Token &token, char32_t endingCodePoint)
                 consume();
                 continue;
             }
-            appendCodePoint(value, consumeEscapedCodePoint());
+            value.append(QChar::fromUcs4(consumeEscapedCodePoint()));
             continue;
         }
-        appendCodePoint(value, c);
+        value.append(QChar::fromUcs4(c));
     }
 }
 
@@ -502,7 +492,7 @@ void Consumer::consumeUrlToken(Token &token)
         }
         if (c == '\\') {
             if (isValidEscape(c, next())) {
-                appendCodePoint(value, consumeEscapedCodePoint());
+                value.append(QChar::fromUcs4(consumeEscapedCodePoint()));
                 continue;
             }
             consumeRemnantsOfBadUrl();
@@ -510,7 +500,7 @@ void Consumer::consumeUrlToken(Token &token)
             value.clear();
             return;
         }
-        appendCodePoint(value, c);
+        value.append(QChar::fromUcs4(c));
     }
 }
 
@@ -606,12 +596,12 @@ void Consumer::consumeIdentSequence(QString *result)
         if (isIdent(c)) {
             consume();
             if (result)
-                appendCodePoint(*result, c);
+                result->append(QChar::fromUcs4(c));
         } else if (isValidEscape(c, next(2))) {
             consume();
             const char32_t escaped = consumeEscapedCodePoint();
             if (result)
-                appendCodePoint(*result, escaped);
+                result->append(QChar::fromUcs4(escaped));
         } else {
             return;
         }

@@ -47,12 +47,6 @@ private:
     void parseError(html::ParseError, qsizetype) override {}
 };
 
-class IgnoreTokens : public html::TokenSink
-{
-    void token(const html::Token &) override {}
-    void parseError(html::ParseError, qsizetype) override {}
-};
-
 // The element's attribute of a name: the first of it, as HTML drops the duplicates.
 const html::Attribute *attribute(const html::Token &tag, QStringView name)
 {
@@ -123,7 +117,7 @@ QByteArray MetaInHead::read(QStringView text, bool whole)
     // Otherwise the same text is read again, up to the <meta>.
     if (!beforeBody()) {
         html::Checkpoint upToMeta = before;
-        IgnoreTokens ignore;
+        html::ErrorCounter ignore;
         html::Tokenizer(ignore, false).run(text, upToMeta, m_foundAt);
         if (!upToMeta.tree().beforeBody())
             return {};

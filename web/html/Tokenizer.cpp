@@ -144,16 +144,6 @@ constexpr std::array<quint32, 64> stopUnits = [] {
     return table;
 }();
 
-void appendCodePoint(QString &s, char32_t c)
-{
-    if (c > 0xFFFF) {
-        s.append(QChar::highSurrogate(c));
-        s.append(QChar::lowSurrogate(c));
-    } else {
-        s.append(QChar(char16_t(c)));
-    }
-}
-
 constexpr quint32 hashBasis = 2166136261u;
 
 constexpr quint32 hashStep(quint32 hash, char32_t c)
@@ -434,7 +424,7 @@ void Tokenizer::emitCharacter(char32_t c)
     if (c != '\n')
         noteText(m_charStart, m_pos);
     if (m_build)
-        appendCodePoint(m_textData, c);
+        m_textData.append(QChar::fromUcs4(c));
 }
 
 void Tokenizer::flushCharacters()
@@ -490,7 +480,7 @@ void Tokenizer::appendToTagName(char32_t c)
     keepShortName(m_st.m_tagName, m_st.m_tagNameLength, c);
     m_st.m_tagNameHash = hashStep(m_st.m_tagNameHash, c);
     if (m_build)
-        appendCodePoint(m_token.name, c);
+        m_token.name.append(QChar::fromUcs4(c));
 }
 
 void Tokenizer::endTagName()
@@ -527,7 +517,7 @@ void Tokenizer::appendToAttributeName(char32_t c)
 {
     m_st.m_attributeNameHash = hashStep(m_st.m_attributeNameHash, c);
     if (m_build)
-        appendCodePoint(currentAttribute().name, c);
+        currentAttribute().name.append(QChar::fromUcs4(c));
 }
 
 // What HTML compares attribute names by: lower case, U+0000 read as U+FFFD.
@@ -589,7 +579,7 @@ void Tokenizer::appendToAttributeValue(char32_t c)
     if (m_st.m_attributeValueLength != 0xFE)
         keepShortName(m_st.m_attributeValue, m_st.m_attributeValueLength, toAsciiLower(c));
     if (m_build)
-        appendCodePoint(currentAttribute().value, c);
+        currentAttribute().value.append(QChar::fromUcs4(c));
 }
 
 void Tokenizer::appendRunToAttributeValue(qsizetype from, qsizetype to)
@@ -842,7 +832,7 @@ void Tokenizer::createComment()
 void Tokenizer::appendToComment(char32_t c)
 {
     if (m_build)
-        appendCodePoint(m_token.data, c);
+        m_token.data.append(QChar::fromUcs4(c));
 }
 
 void Tokenizer::appendToComment(QLatin1StringView s)
@@ -875,19 +865,19 @@ void Tokenizer::appendToDoctypeName(char32_t c)
 {
     m_token.hasDoctypeName = true;
     if (m_build)
-        appendCodePoint(m_token.name, c);
+        m_token.name.append(QChar::fromUcs4(c));
 }
 
 void Tokenizer::appendToPublicIdentifier(char32_t c)
 {
     if (m_build)
-        appendCodePoint(*m_token.publicIdentifier, c);
+        m_token.publicIdentifier->append(QChar::fromUcs4(c));
 }
 
 void Tokenizer::appendToSystemIdentifier(char32_t c)
 {
     if (m_build)
-        appendCodePoint(*m_token.systemIdentifier, c);
+        m_token.systemIdentifier->append(QChar::fromUcs4(c));
 }
 
 void Tokenizer::emitDoctype()
@@ -1050,9 +1040,9 @@ void Tokenizer::flushReference(char32_t first, char32_t second, qsizetype to)
     m_characters.characterReference = true;
     if (m_build) {
         m_characters.data.clear();
-        appendCodePoint(m_characters.data, first);
+        m_characters.data.append(QChar::fromUcs4(first));
         if (second)
-            appendCodePoint(m_characters.data, second);
+            m_characters.data.append(QChar::fromUcs4(second));
     }
     m_sink.token(m_characters);
 }

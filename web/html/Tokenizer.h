@@ -104,6 +104,17 @@ public:
     virtual void unfinished(const Token &token) { Q_UNUSED(token) }
 };
 
+// Counts the parse errors and listens to nothing else: for a run that is read for its
+// errors, or only for the state it ends in.
+class ErrorCounter : public TokenSink
+{
+public:
+    bool wantsTokens() const override { return false; }
+    void token(const Token &) override {}
+    void parseError(ParseError, qsizetype) override { ++count; }
+    quint32 count = 0;
+};
+
 // Everything the tokenizer needs to go on from a place in the document: a value of
 // fixed size (about 500 bytes, most of it the tree's open elements), with no heap, to be
 // copied into checkpoints and compared.
