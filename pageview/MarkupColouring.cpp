@@ -689,12 +689,11 @@ void MarkupColouring::findLinks(qsizetype from, qsizetype to)
     const html::Checkpoint state = stateOutsideTagBefore(from);
     const qsizetype windowEnd = std::min(m_document.size(), std::max(to, from + linkWindow));
     const qsizetype stop = std::min(m_document.size(), windowEnd + linkSlack);
-    const LinkResolver resolver = this->resolver();
+    // Read around the screen for the rows scrolled to next; resolved when asked for,
+    // which is a few rows of them (a 16 KB window holds hundreds).
     m_links.clear();
-    for (MarkupLink &link : markupLinks(m_document, state, stop)) {
-        LinkResolver::Resolution resolved = resolver.resolve(link.written);
-        m_links.append({link.start, link.end, std::move(link.written), std::move(resolved)});
-    }
+    for (MarkupLink &link : markupLinks(m_document, state, stop))
+        m_links.push_back({link.start, link.end, std::move(link.written), std::nullopt});
     m_linksFrom = state.position();
     m_linksTo = stop == m_document.size() ? stop + 1 : windowEnd;
 }
@@ -713,11 +712,18 @@ QList<MarkupColouring::Link> MarkupColouring::linksIn(qsizetype from, qsizetype 
     if (from < m_linksFrom || to > m_linksTo)
         findLinks(from, to);
     QList<Link> result;
+    std::optional<LinkResolver> resolver;
     // In order, and apart: the first that ends after from is where the overlap starts.
-    auto it = std::lower_bound(m_links.cbegin(), m_links.cend(), from, [](const Link &link, qsizetype at) { return link.end <= at; });
-    for (; it != m_links.cend() && it->start < to; ++it) {
-        if (it->end > from)
-            result.append(*it);
+    auto it = std::lower_bound(m_links.begin(), m_links.end(), from, [](const FoundLink &link, qsizetype at) { return link.end <= at; });
+    for (; it != m_links.end() && it->start < to; ++it) {
+        if (it->end <= from)
+            continue;
+        if (!it->resolved) {
+            if (!resolver)
+                resolver = this->resolver();
+            it->resolved = resolver->resolve(it->written);
+        }
+        result.append({it->start, it->end, it->written, *it->resolved});
     }
     return result;
 }

@@ -116,8 +116,16 @@ private:
     qsizetype m_baseSearchedBlocks = 0;
     std::optional<QString> m_baseHref;
     QString m_documentAddress;
-    // The links of the tags that start in [m_linksFrom, m_linksTo).
-    QList<Link> m_links;
+    // The links of the tags that start in [m_linksFrom, m_linksTo), each resolved
+    // once it is first asked for.
+    struct FoundLink
+    {
+        qsizetype start = 0;
+        qsizetype end = 0;
+        QString written;
+        std::optional<LinkResolver::Resolution> resolved;
+    };
+    std::vector<FoundLink> m_links;
     // Whether each address met in the page's own stylesheets is a link, by where it stands.
     std::map<std::pair<qsizetype, qsizetype>, bool> m_styleLinksResolved;
     qsizetype m_linksFrom = 0;
