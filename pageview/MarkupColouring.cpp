@@ -387,6 +387,8 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
     m_blockBases.clear();
     m_baseSearchedBlocks = 0;
     m_baseHref.reset();
+    m_xmlHeadRead = false;
+    m_xmlRoot = Html::Namespace::Html;
     forgetLinks();
     if (!syntax)
         return;
@@ -491,8 +493,11 @@ QList<MarkupSpan> MarkupColouring::spans(qsizetype from, qsizetype to, QList<Par
 {
     if (!isReadyAt(from) || from >= to)
         return {};
-    if (m_syntax == MarkupSyntax::Xml)
-        return xmlSpans(from, to);
+    if (m_syntax == MarkupSyntax::Xml) {
+        QList<MarkupSpan> result = xmlSpans(from, to);
+        markLinks(result, from, to, {});
+        return result;
+    }
     QList<StylesheetColouring::Link> styleLinks;
     QList<MarkupSpan> result = htmlSpans(from, to, errors, &styleLinks);
     markLinks(result, from, to, styleLinks);
@@ -624,6 +629,8 @@ void MarkupColouring::forgetLinks()
 // the page's first. Whether one was found now.
 bool MarkupColouring::findBaseHref()
 {
+    if (m_syntax == MarkupSyntax::Xml)
+        return readXmlHead();
     if (m_baseHref || m_syntax != MarkupSyntax::Html)
         return false;
     if (m_baseSearchedBlocks == 0 && m_scan.blocksDone() == 0) {
@@ -651,6 +658,62 @@ bool MarkupColouring::findBaseHref()
         }
     }
     return false;
+}
+
+// XML: what the document's first block says about every link in it, read once: the
+// root element's namespace (an svg root makes xlink:href a link everywhere), and in
+// XHTML the first <base href>, which is in the head, near the start. Whether a base
+// was found.
+bool MarkupColouring::readXmlHead()
+{
+    if (m_xmlHeadRead)
+        return false;
+    m_xmlHeadRead = true;
+    bool rootSeen = false;
+    readXmlStartTags(m_document, 0, MarkupState(), std::min(m_document.size(), checkpointSpacing), [this, &rootSeen](const XmlStartTag &tag) {
+        if (!rootSeen) {
+            rootSeen = true;
+            m_xmlRoot = xmlElementNamespace(tag.name, Html::Namespace::Html);
+            if (m_xmlRoot != Html::Namespace::Html)
+                return false;
+        }
+        if (tag.name != u"base")
+            return true;
+        for (const Html::Attribute &attribute : tag.attributes) {
+            if (attribute.name == u"href") {
+                m_baseHref = readCharacterReferences(attribute.value);
+                return false;
+            }
+        }
+        return true;
+    });
+    return m_baseHref.has_value();
+}
+
+// XML's like stateOutsideTagBefore: where a run can start, and the state there.
+std::pair<qsizetype, MarkupState> MarkupColouring::xmlStateOutsideTagBefore(qsizetype offset)
+{
+    const MarkupState at = xmlStateAt(offset);
+    if (!at.isInsideTag())
+        return {offset, at};
+    std::optional<std::pair<qsizetype, MarkupState>> found;
+    int looked = 0;
+    for (auto it = m_xmlRecent.upper_bound(offset); it != m_xmlRecent.begin() && looked < 256; ++looked) {
+        --it;
+        if (!it->second.isInsideTag()) {
+            found = *it;
+            break;
+        }
+    }
+    for (qsizetype index = std::min<qsizetype>(offset / checkpointSpacing, qsizetype(m_xmlCheckpoints.size()) - 1), looked = 0;
+         index >= 0 && looked < 4; --index, ++looked) {
+        if (m_xmlCheckpoints[size_t(index)].isInsideTag())
+            continue;
+        if (!found || index * checkpointSpacing > found->first)
+            found = {index * checkpointSpacing, m_xmlCheckpoints[size_t(index)]};
+        break;
+    }
+    return found.value_or(std::pair{offset, at});
 }
 
 // A state a run can start from and see whole every tag after it: a row coloured lately
@@ -686,12 +749,20 @@ html::Checkpoint MarkupColouring::stateOutsideTagBefore(qsizetype offset)
 void MarkupColouring::findLinks(qsizetype from, qsizetype to)
 {
     findBaseHref();
-    const html::Checkpoint state = stateOutsideTagBefore(from);
     const qsizetype windowEnd = std::min(m_document.size(), std::max(to, from + linkWindow));
     const qsizetype stop = std::min(m_document.size(), windowEnd + linkSlack);
+    m_links.clear();
+    if (m_syntax == MarkupSyntax::Xml) {
+        const auto [start, state] = xmlStateOutsideTagBefore(from);
+        for (MarkupLink &link : xmlMarkupLinks(m_document, start, state, stop, m_xmlRoot))
+            m_links.push_back({link.start, link.end, std::move(link.written), std::nullopt});
+        m_linksFrom = start;
+        m_linksTo = stop == m_document.size() ? stop + 1 : windowEnd;
+        return;
+    }
+    const html::Checkpoint state = stateOutsideTagBefore(from);
     // Read around the screen for the rows scrolled to next; resolved when asked for,
     // which is a few rows of them (a 16 KB window holds hundreds).
-    m_links.clear();
     for (MarkupLink &link : markupLinks(m_document, state, stop))
         m_links.push_back({link.start, link.end, std::move(link.written), std::nullopt});
     m_linksFrom = state.position();
@@ -700,7 +771,7 @@ void MarkupColouring::findLinks(qsizetype from, qsizetype to)
 
 QList<MarkupColouring::Link> MarkupColouring::linksIn(qsizetype from, qsizetype to)
 {
-    if (m_syntax != MarkupSyntax::Html || !isReadyAt(from) || from >= to)
+    if (!m_syntax || !isReadyAt(from) || from >= to)
         return {};
     // The scan may have read the base since it last said so: links are never given out
     // resolved against a base already superseded. The rows shown are told after this

@@ -51,7 +51,7 @@ public:
     std::optional<ParseErrorMark> nextError(qsizetype offset);
     std::optional<ParseErrorMark> previousError(qsizetype offset);
 
-    // Links in HTML: the addresses in attribute values that name a resource, read
+    // Links in markup: the addresses in attribute values that name a resource, read
     // from the tags around the rows asked for, resolved against the page's address or
     // its first <base href>. Only an http or https address is a link (underlined,
     // followed); another keeps the reason it is not.
@@ -98,6 +98,8 @@ private:
     void markLinks(QList<MarkupSpan> &spans, qsizetype from, qsizetype to, const QList<StylesheetColouring::Link> &styleLinks);
     LinkResolver resolver() const;
     bool findBaseHref();
+    bool readXmlHead();
+    std::pair<qsizetype, MarkupState> xmlStateOutsideTagBefore(qsizetype offset);
     void forgetLinks();
 
     QString m_document;
@@ -115,6 +117,8 @@ private:
     bool m_scanSawBase = false; // the scan's thread's own
     qsizetype m_baseSearchedBlocks = 0;
     std::optional<QString> m_baseHref;
+    bool m_xmlHeadRead = false;
+    Html::Namespace m_xmlRoot = Html::Namespace::Html;
     QString m_documentAddress;
     // The links of the tags that start in [m_linksFrom, m_linksTo), each resolved
     // once it is first asked for.

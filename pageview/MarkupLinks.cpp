@@ -233,3 +233,124 @@ void BaseFinder::token(const html::Token &token)
         return;
     }
 }
+
+void readXmlStartTags(QStringView document, qsizetype from, MarkupState state, qsizetype stop,
+                      const std::function<bool(const XmlStartTag &)> &tag)
+{
+    stop = std::min(stop, document.size());
+    if (from >= stop)
+        return;
+    QList<MarkupSpan> spans;
+    constexpr qsizetype following = 40; // what the tokenizer may look at past its text
+    tokenizeMarkup(document.sliced(from, stop - from), state, &spans,
+                   document.sliced(stop).first(std::min(following, document.size() - stop)));
+
+    // Adjacent spans differ in role, so one Tag span may hold several tags' brackets
+    // ("<a><b>"), and a value holding references is several spans.
+    XmlStartTag current;
+    bool inStartTag = false;
+    qsizetype nameStart = -1; // the attribute whose value may come next
+    qsizetype nameEnd = -1;
+    qsizetype valueStart = -1;
+    qsizetype valueEnd = -1;
+    const auto endAttribute = [&] {
+        if (nameStart >= 0) {
+            qsizetype start = valueStart < 0 ? nameEnd : valueStart;
+            qsizetype end = valueStart < 0 ? nameEnd : valueEnd;
+            const QChar quote = start < end ? document.at(start) : QChar();
+            if (quote == u'"' || quote == u'\'') {
+                ++start;
+                if (end > start && document.at(end - 1) == quote)
+                    --end;
+            }
+            current.attributes.push_back({document.sliced(nameStart, nameEnd - nameStart), document.sliced(start, end - start), start});
+        }
+        nameStart = nameEnd = valueStart = valueEnd = -1;
+    };
+    for (const MarkupSpan &span : std::as_const(spans)) {
+        const qsizetype start = from + span.start;
+        const qsizetype end = start + span.length;
+        switch (span.role) {
+        case MarkupRole::Tag:
+            for (qsizetype i = start; i < end; ++i) {
+                const QChar c = document.at(i);
+                if (c == u'<') {
+                    inStartTag = i + 1 < end && document.at(i + 1) != u'/';
+                    current = {};
+                    nameStart = -1;
+                    if (inStartTag) {
+                        qsizetype nameTo = i + 1;
+                        while (nameTo < end && !isTagNameEnd(document.at(nameTo)))
+                            ++nameTo;
+                        current.name = document.sliced(i + 1, nameTo - i - 1);
+                        i = nameTo - 1;
+                    }
+                } else if (c == u'>' && inStartTag) {
+                    endAttribute();
+                    inStartTag = false;
+                    if (!tag(current))
+                        return;
+                } else if (inStartTag && valueStart >= 0 && c != u'=') {
+                    endAttribute(); // the space after a value
+                }
+            }
+            break;
+        case MarkupRole::AttributeName:
+            if (inStartTag) {
+                endAttribute();
+                nameStart = start;
+                nameEnd = end;
+            }
+            break;
+        case MarkupRole::AttributeValue:
+        case MarkupRole::CharacterReference:
+            if (inStartTag && nameStart >= 0) {
+                if (valueStart < 0)
+                    valueStart = start;
+                valueEnd = end;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    if (inStartTag && stop == document.size()) {
+        endAttribute();
+        tag(current);
+    }
+}
+
+Html::Namespace xmlElementNamespace(QStringView qualifiedName, Html::Namespace rootNamespace)
+{
+    const qsizetype colon = qualifiedName.indexOf(u':');
+    const QStringView prefix = colon < 0 ? QStringView() : qualifiedName.first(colon);
+    const QStringView local = qualifiedName.sliced(colon + 1);
+    if (prefix == u"svg" || local == u"svg")
+        return Html::Namespace::Svg;
+    if (prefix == u"math" || local == u"math")
+        return Html::Namespace::MathMl;
+    return rootNamespace;
+}
+
+QList<MarkupLink> xmlMarkupLinks(QStringView document, qsizetype from, MarkupState state, qsizetype stop,
+                                 Html::Namespace rootNamespace)
+{
+    QList<MarkupLink> links;
+    readXmlStartTags(document, from, state, stop, [&](const XmlStartTag &tag) {
+        const QStringView local = tag.name.sliced(tag.name.indexOf(u':') + 1);
+        const Html::Namespace ns = xmlElementNamespace(tag.name, rootNamespace);
+        QList<Html::LinkText> found = Html::linksInTag(local, ns, tag.attributes);
+        if (ns == Html::Namespace::Html) {
+            const Html::Element foreign{local, Html::Namespace::Svg};
+            for (const Html::Attribute &attribute : tag.attributes) {
+                if (attribute.name == u"xlink:href")
+                    found.append(Html::linksInAttribute(foreign, attribute));
+            }
+            std::sort(found.begin(), found.end(), [](const Html::LinkText &a, const Html::LinkText &b) { return a.start < b.start; });
+        }
+        for (const Html::LinkText &link : std::as_const(found))
+            links.append({link.start, link.end(), readCharacterReferences(link.written)});
+        return true;
+    });
+    return links;
+}

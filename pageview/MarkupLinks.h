@@ -1,10 +1,15 @@
 #pragma once
 
+#include "LinkAttributes.h"
+#include "MarkupTokenizer.h"
 #include "Tokenizer.h"
 
 #include <QList>
 #include <QString>
 #include <QStringView>
+
+#include <functional>
+#include <vector>
 
 // The addresses in an HTML document's start tags, found by HTML's own tokenizer from a
 // state the view has kept, as the colours are: only the part of the page asked for is
@@ -52,3 +57,25 @@ private:
     QStringView m_document;
     html::TokenSink &m_next;
 };
+
+// XML (XHTML, SVG, feeds): the start tags that the colouring's tokenizer reads from
+// state, where the document is at from, up to stop, each with its qualified name as
+// written and its attributes (values without their quotes, references unread). A tag
+// that stop cuts is left out unless stop is the document's end. tag returns false to
+// read no further.
+struct XmlStartTag
+{
+    QStringView name;
+    std::vector<Html::Attribute> attributes;
+};
+void readXmlStartTags(QStringView document, qsizetype from, MarkupState state, qsizetype stop,
+                      const std::function<bool(const XmlStartTag &)> &tag);
+
+// The namespace an XML element's links are read in: svg and MathML by their prefix or
+// their own name, otherwise rootNamespace (that of the document's root element).
+Html::Namespace xmlElementNamespace(QStringView qualifiedName, Html::Namespace rootNamespace);
+
+// The addresses in those start tags, in document order. XLink's xlink:href is a link on
+// any element, as XLink is read in any XML vocabulary.
+QList<MarkupLink> xmlMarkupLinks(QStringView document, qsizetype from, MarkupState state, qsizetype stop,
+                                 Html::Namespace rootNamespace);

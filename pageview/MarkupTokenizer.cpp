@@ -107,6 +107,13 @@ bool MarkupState::isData() const
     return m_state == Data && m_pending == 0;
 }
 
+bool MarkupState::isInsideTag() const
+{
+    const auto inTag = [](quint8 state) { return state >= TagName && state <= SelfClosingStartTag; };
+    const bool reference = m_state == DecimalCharacterReference || m_state == HexadecimalCharacterReference;
+    return inTag(m_state) || (reference && inTag(m_returnState)) || (m_pending && m_pendingRole == MarkupRole::Tag);
+}
+
 template<bool WithSpans>
 class MarkupTokenizer
 {

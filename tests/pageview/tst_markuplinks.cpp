@@ -17,10 +17,10 @@ namespace {
 const QString pageAddress = QStringLiteral("http://example.test/dir/page.html?q=1#top");
 
 // A colouring of document, as the view has it once the scan has read it all.
-void colour(MarkupColouring &colouring, const QString &document)
+void colour(MarkupColouring &colouring, const QString &document, MarkupSyntax syntax = MarkupSyntax::Html)
 {
     colouring.setDocumentAddress(pageAddress);
-    colouring.reset(document, MarkupSyntax::Html);
+    colouring.reset(document, syntax);
     QTRY_VERIFY(colouring.isReadyAt(document.size()));
 }
 
@@ -51,6 +51,8 @@ class TestMarkupLinks : public QObject
 private slots:
     void valuesThatAreLinks_data();
     void valuesThatAreLinks();
+    void linksInXml_data();
+    void linksInXml();
     void baseElement_data();
     void baseElement();
     void linksInRowsCutAnywhere_data();
@@ -168,6 +170,70 @@ void TestMarkupLinks::valuesThatAreLinks()
         QVERIFY(!link->resolved.isLink());
         QVERIFY2(link->resolved.reason.contains(reason), qPrintable(link->resolved.reason));
     }
+}
+
+void TestMarkupLinks::linksInXml_data()
+{
+    QTest::addColumn<QString>("document"); // XHTML, SVG or another XML type, coloured as XML
+    QTest::addColumn<QString>("at");
+    QTest::addColumn<QString>("address"); // empty: no link there
+
+    const QString xhtml = QStringLiteral("<?xml version=\"1.0\"?>\n<html xmlns=\"http://www.w3.org/1999/xhtml\">");
+    QTest::newRow("XHTML: a's href") << xhtml + "<body><a href=\"next.html\">n</a></body></html>" << "next"
+                                     << "http://example.test/dir/next.html";
+    QTest::newRow("XHTML: a value holding references")
+        << xhtml + "<a href=\"/s?a=1&amp;b=2\">" << "/s?" << "http://example.test/s?a=1&b=2";
+    QTest::newRow("XHTML: the second attribute, after a space before '='")
+        << xhtml + "<img alt=\"x\" src = 'i.png'/>" << "i.png" << "http://example.test/dir/i.png";
+    QTest::newRow("XHTML: two tags with no text between") << xhtml + "<p><a href=\"b.html\">" << "b.html"
+                                                           << "http://example.test/dir/b.html";
+    QTest::newRow("XHTML: its base") << xhtml + "<head><base href=\"/b/\"/></head><body><a href=\"x\">"
+                                     << "\"x\"" << "http://example.test/b/x";
+    QTest::newRow("XHTML: object data") << xhtml + "<object data=\"m.svg\"/>" << "m.svg" << "http://example.test/dir/m.svg";
+    QTest::newRow("XHTML: xlink:href in an inline svg")
+        << xhtml + "<svg xmlns=\"http://www.w3.org/2000/svg\"><use xlink:href=\"s.svg#i\"/></svg>" << "s.svg"
+        << "http://example.test/dir/s.svg#i";
+    QTest::newRow("XHTML: a title naming a file is text") << xhtml + "<a title=\"x.html\">" << "x.html" << QString();
+    QTest::newRow("XHTML: in a comment") << xhtml + "<!-- <a href=\"x.html\"> -->" << "x.html" << QString();
+    QTest::newRow("XHTML: in a CDATA section") << xhtml + "<![CDATA[<a href=\"x.html\">]]>" << "x.html" << QString();
+    QTest::newRow("XHTML: text that reads like a tag") << xhtml + "<p>write href=\"x.html\"</p>" << "x.html"
+                                                       << QString();
+    QTest::newRow("SVG: xlink:href") << "<svg xmlns=\"http://www.w3.org/2000/svg\"><use xlink:href=\"#icon\"/></svg>"
+                                     << "#icon" << "http://example.test/dir/page.html?q=1#icon";
+    QTest::newRow("SVG: image href") << "<svg><image href=\"a.png\" width=\"2\"/></svg>" << "a.png"
+                                     << "http://example.test/dir/a.png";
+    QTest::newRow("SVG: a base element is not HTML's") << "<svg><base href=\"/b/\"/><a href=\"x\"/></svg>"
+                                                        << "\"x\"" << "http://example.test/dir/x";
+    QTest::newRow("Atom: a link's href") << "<feed xmlns=\"http://www.w3.org/2005/Atom\"><link rel=\"alternate\" href=\"/blog\"/>"
+                                         << "/blog" << "http://example.test/blog";
+    const QString padding = QString(MarkupColouring::checkpointSpacing - 10, u'.');
+    QTest::newRow("a tag across a checkpoint") << "<r>" + padding + "<a class=\"c\" href=\"far.html\"/>" << "far"
+                                               << "http://example.test/dir/far.html";
+}
+
+void TestMarkupLinks::linksInXml()
+{
+    QFETCH(QString, document);
+    QFETCH(QString, at);
+    QFETCH(QString, address);
+    MarkupColouring colouring;
+    colour(colouring, document, MarkupSyntax::Xml);
+    qsizetype offset = document.indexOf(at);
+    QVERIFY(offset >= 0);
+    if (at.startsWith(u'"'))
+        ++offset;
+
+    const auto link = colouring.linkAt(offset);
+    QCOMPARE(link.has_value(), !address.isEmpty());
+    // Underlined in the row that holds it, read from the state the row starts in.
+    const qsizetype rowStart = std::max<qsizetype>(0, offset - 5);
+    const QString underlined = underlinedAround(colouring, document, offset, rowStart, document.size());
+    if (!link) {
+        QVERIFY(underlined.isEmpty());
+        return;
+    }
+    QCOMPARE(link->resolved.address, address);
+    QCOMPARE(underlined, document.mid(link->start, link->end - link->start));
 }
 
 void TestMarkupLinks::baseElement_data()

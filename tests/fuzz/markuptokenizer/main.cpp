@@ -1,6 +1,8 @@
-// The XML colouring: any text, whole and cut in two anywhere.
+// The XML colouring and the links read from it: any text, whole and cut in two
+// anywhere.
 
 #include "FuzzCheck.h"
+#include "MarkupLinks.h"
 #include "MarkupTokenizer.h"
 
 #include <QString>
@@ -58,5 +60,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(joined(first, second, cut) == whole);
     // Without spans, the same state.
     FUZZ_CHECK(tokenizeMarkup(view.first(cut), start, nullptr, view.sliced(cut)) == middle);
+
+    // Links read from a state outside a tag are those read from the start.
+    const QList<MarkupLink> links = xmlMarkupLinks(view, 0, start, text.size(), Html::Namespace::Html);
+    for (const MarkupLink &link : links)
+        FUZZ_CHECK(0 <= link.start && link.start <= link.end && link.end <= text.size());
+    if (!middle.isInsideTag()) {
+        QList<MarkupLink> after;
+        for (const MarkupLink &link : links) {
+            if (link.start >= cut)
+                after.append(link);
+        }
+        const QList<MarkupLink> fromCut = xmlMarkupLinks(view, cut, middle, text.size(), Html::Namespace::Html);
+        FUZZ_CHECK(fromCut.size() == after.size());
+        for (qsizetype i = 0; i < std::min(fromCut.size(), after.size()); ++i)
+            FUZZ_CHECK(fromCut[i].start == after[i].start && fromCut[i].end == after[i].end && fromCut[i].written == after[i].written);
+    }
     return 0;
 }
