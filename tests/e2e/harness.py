@@ -99,7 +99,11 @@ class E2ETestCase(unittest.TestCase):
     def setUp(self):
         self.assertTrue(BINARY and os.access(BINARY, os.X_OK), 'VELLUMIN_BIN must name the built program')
         self.processes = []
+        self.server = None
         self.tmp = tempfile.mkdtemp(prefix='vellumin-e2e-')
+        # Cleanups run even when setUp fails, where tearDown does not: no display or
+        # window manager is left behind by a test that could not start.
+        self.addCleanup(self.stop_everything)
         self.env = self.start_display()
         self.start_window_manager()
         self.server = Server()
@@ -118,6 +122,8 @@ class E2ETestCase(unittest.TestCase):
             if self.app:
                 with open(self.app_log, 'rb') as log:
                     print('the program said:\n' + log.read()[-4000:].decode(errors='replace'))
+
+    def stop_everything(self):
         for process in reversed(self.processes):
             if process.poll() is None:
                 process.send_signal(signal.SIGTERM)
@@ -129,7 +135,8 @@ class E2ETestCase(unittest.TestCase):
             for pipe in (process.stdin, process.stdout, process.stderr):
                 if pipe:
                     pipe.close()
-        self.server.stop()
+        if self.server:
+            self.server.stop()
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     # Processes and the display.
