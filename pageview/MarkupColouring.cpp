@@ -671,6 +671,8 @@ bool MarkupColouring::readXmlHead()
     m_xmlHeadRead = true;
     bool rootSeen = false;
     readXmlStartTags(m_document, 0, MarkupState(), std::min(m_document.size(), checkpointSpacing), [this, &rootSeen](const XmlStartTag &tag) {
+        if (tag.name.startsWith(u'?'))
+            return true; // an instruction before the root
         if (!rootSeen) {
             rootSeen = true;
             m_xmlRoot = xmlElementNamespace(tag.name, Html::Namespace::Html);

@@ -234,6 +234,53 @@ void BaseFinder::token(const html::Token &token)
     }
 }
 
+namespace {
+
+// The xml-stylesheet instructions in a run of processing instructions, document[start,
+// end): each with the pseudo-attributes it has, name="value" or name='value' apart by
+// whitespace. False when tag said to read no further.
+bool stylesheetInstructions(QStringView document, qsizetype start, qsizetype end,
+                            const std::function<bool(const XmlStartTag &)> &tag)
+{
+    static const QString opener = QStringLiteral("<?xml-stylesheet");
+    const QStringView text = document.sliced(start, end - start);
+    for (qsizetype at = text.indexOf(opener); at >= 0; at = text.indexOf(opener, at + 1)) {
+        qsizetype i = at + opener.size();
+        if (i >= text.size() || !isTagNameEnd(text.at(i)) || text.at(i) == u'>' || text.at(i) == u'/')
+            continue;
+        const qsizetype close = text.indexOf(QStringLiteral("?>"), i);
+        if (close < 0 && end < document.size())
+            continue; // cut off: not known whole
+        const qsizetype last = close < 0 ? text.size() : close;
+        XmlStartTag instruction;
+        instruction.name = text.sliced(at + 1, opener.size() - 1);
+        while (i < last) {
+            while (i < last && isTagNameEnd(text.at(i)))
+                ++i;
+            const qsizetype nameStart = i;
+            while (i < last && text.at(i) != u'=' && !isTagNameEnd(text.at(i)))
+                ++i;
+            const qsizetype nameEnd = i;
+            if (i >= last || text.at(i) != u'=' || i + 1 >= last)
+                break;
+            const QChar quote = text.at(i + 1);
+            if (quote != u'"' && quote != u'\'')
+                break;
+            const qsizetype valueEnd = text.indexOf(quote, i + 2);
+            if (valueEnd < 0 || valueEnd > last)
+                break;
+            instruction.attributes.push_back({text.sliced(nameStart, nameEnd - nameStart), text.sliced(i + 2, valueEnd - i - 2),
+                                              start + i + 2});
+            i = valueEnd + 1;
+        }
+        if (!tag(instruction))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void readXmlStartTags(QStringView document, qsizetype from, MarkupState state, qsizetype stop,
                       const std::function<bool(const XmlStartTag &)> &tag)
 {
@@ -271,6 +318,10 @@ void readXmlStartTags(QStringView document, qsizetype from, MarkupState state, q
         const qsizetype start = from + span.start;
         const qsizetype end = start + span.length;
         switch (span.role) {
+        case MarkupRole::ProcessingInstruction:
+            if (!stylesheetInstructions(document, start, end, tag))
+                return;
+            break;
         case MarkupRole::Tag:
             for (qsizetype i = start; i < end; ++i) {
                 const QChar c = document.at(i);
@@ -337,6 +388,16 @@ QList<MarkupLink> xmlMarkupLinks(QStringView document, qsizetype from, MarkupSta
 {
     QList<MarkupLink> links;
     readXmlStartTags(document, from, state, stop, [&](const XmlStartTag &tag) {
+        if (tag.name.startsWith(u'?')) {
+            // An xml-stylesheet instruction: its href, which an element's would be too.
+            for (const Html::Attribute &attribute : tag.attributes) {
+                if (attribute.name != u"href")
+                    continue;
+                for (const Html::LinkText &link : Html::linksInAttribute(Html::Element{u"link"}, attribute))
+                    links.append({link.start, link.end(), readCharacterReferences(link.written)});
+            }
+            return true;
+        }
         const QStringView local = tag.name.sliced(tag.name.indexOf(u':') + 1);
         const Html::Namespace ns = xmlElementNamespace(tag.name, rootNamespace);
         QList<Html::LinkText> found = Html::linksInTag(local, ns, tag.attributes);

@@ -62,7 +62,8 @@ private:
 // state, where the document is at from, up to stop, each with its qualified name as
 // written and its attributes (values without their quotes, references unread). A tag
 // that stop cuts is left out unless stop is the document's end. tag returns false to
-// read no further.
+// read no further. An <?xml-stylesheet ...?> instruction comes as a tag named
+// "?xml-stylesheet" whose attributes are its pseudo-attributes.
 struct XmlStartTag
 {
     QStringView name;
@@ -76,6 +77,7 @@ void readXmlStartTags(QStringView document, qsizetype from, MarkupState state, q
 Html::Namespace xmlElementNamespace(QStringView qualifiedName, Html::Namespace rootNamespace);
 
 // The addresses in those start tags, in document order. XLink's xlink:href is a link on
-// any element, as XLink is read in any XML vocabulary.
+// any element, as XLink is read in any XML vocabulary; an xml-stylesheet instruction's
+// href is one too.
 QList<MarkupLink> xmlMarkupLinks(QStringView document, qsizetype from, MarkupState state, qsizetype stop,
                                  Html::Namespace rootNamespace);

@@ -111,7 +111,9 @@ bool MarkupState::isInsideTag() const
 {
     const auto inTag = [](quint8 state) { return state >= TagName && state <= SelfClosingStartTag; };
     const bool reference = m_state == DecimalCharacterReference || m_state == HexadecimalCharacterReference;
-    return inTag(m_state) || (reference && inTag(m_returnState)) || (m_pending && m_pendingRole == MarkupRole::Tag);
+    const bool instruction = m_state == ProcessingInstruction || m_state == ProcessingInstructionQuestionMark;
+    return inTag(m_state) || instruction || (reference && inTag(m_returnState))
+        || (m_pending && (m_pendingRole == MarkupRole::Tag || m_pendingRole == MarkupRole::ProcessingInstruction));
 }
 
 template<bool WithSpans>

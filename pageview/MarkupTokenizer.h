@@ -68,8 +68,8 @@ public:
 
     // Whether this is the plain data state outside any tag, comment or section.
     bool isData() const;
-    // Whether this is inside a tag (its name, its attributes), so that a run starting
-    // here would not see where the tag began.
+    // Whether this is inside a tag (its name, its attributes) or a processing
+    // instruction, so that a run starting here would not see where it began.
     bool isInsideTag() const;
 
     bool operator==(const MarkupState &) const = default;

@@ -206,7 +206,15 @@ void TestMarkupLinks::linksInXml_data()
                                                         << "\"x\"" << "http://example.test/dir/x";
     QTest::newRow("Atom: a link's href") << "<feed xmlns=\"http://www.w3.org/2005/Atom\"><link rel=\"alternate\" href=\"/blog\"/>"
                                          << "/blog" << "http://example.test/blog";
+    QTest::newRow("an xml-stylesheet instruction's href")
+        << "<?xml version=\"1.0\"?>\n<?xml-stylesheet type=\"text/xsl\" href='feed.xsl'?>\n<svg><a xlink:href=\"x\"/></svg>"
+        << "feed" << "http://example.test/dir/feed.xsl";
+    QTest::newRow("an instruction before the root leaves the root svg")
+        << "<?xml-stylesheet href=\"s.css\"?><svg><object data=\"m.svg\"/></svg>" << "m.svg" << QString();
+    QTest::newRow("another instruction's href is text") << "<?other href=\"o.css\"?><r/>" << "o.css" << QString();
     const QString padding = QString(MarkupColouring::checkpointSpacing - 10, u'.');
+    QTest::newRow("an instruction across a checkpoint")
+        << "<r>" + padding + "<?xml-stylesheet href=\"far.css\"?>" << "far" << "http://example.test/dir/far.css";
     QTest::newRow("a tag across a checkpoint") << "<r>" + padding + "<a class=\"c\" href=\"far.html\"/>" << "far"
                                                << "http://example.test/dir/far.html";
 }
