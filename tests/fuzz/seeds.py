@@ -112,11 +112,12 @@ def seeds(target):
                     yield row[0] + b'\xff' + row[1]
     elif target == 'markuptokenizer':
         # The first byte picks where to cut the text in two.
-        for row in test_rows('tst_markuptokenizer.cpp', VIEW_TESTS):
-            text = b''.join(row)
-            if text:
-                yield b'\x40' + text
-                yield b'\xa0' + text
+        for name in ('tst_markuptokenizer.cpp', 'tst_markuplinks.cpp'):
+            for row in test_rows(name, VIEW_TESTS):
+                text = b''.join(row)
+                if text:
+                    yield b'\x40' + text
+                    yield b'\xa0' + text
     elif target == 'htmltokenizer':
         # The first byte picks the length of the pieces read from checkpoints.
         for row in test_rows('tst_htmltokenizer.cpp'):
