@@ -433,19 +433,22 @@ void MarkupColouring::reset(const QString &document, std::optional<MarkupSyntax>
             const qsizetype tagStart = state.tokenStart();
             const QStringView tag = view.sliced(tagStart, std::min<qsizetype>(view.size() - tagStart, 4096));
             html::ErrorCounter errors;
-            BaseFinder alone(tag, errors);
+            BaseFinder alone(tag, state, errors); // in the tree as it stands before the tag
             html::Checkpoint fresh;
             html::Tokenizer(alone, false).run(tag, fresh, tag.size());
             if (alone.hrefStart >= 0)
                 cutBase = {tagStart + alone.hrefStart, tagStart + alone.hrefEnd};
         }
         CountingSink sink(view, style, state);
-        BaseFinder base(view, sink);
-        html::Tokenizer(base, false).run(view, state, to);
+        if (m_scanSawBase) {
+            html::Tokenizer(sink, false).run(view, state, to);
+        } else {
+            BaseFinder base(view, state, sink);
+            html::Tokenizer(base, false).run(view, state, to);
+            m_blockBases[size_t(index)] = cutBase.first >= 0 ? cutBase : std::pair(base.hrefStart, base.hrefEnd);
+            m_scanSawBase = cutBase.first >= 0 || base.hrefStart >= 0;
+        }
         m_blockErrors[size_t(index)] = sink.count;
-        m_blockBases[size_t(index)] = cutBase.first >= 0 ? cutBase : std::pair(base.hrefStart, base.hrefEnd);
-        m_scanSawBase = m_scanSawBase || cutBase.first >= 0;
-        m_scanSawBase = m_scanSawBase || base.hrefStart >= 0;
         m_styleCheckpoints[size_t(index) + 1] = styleCheckpoint(view, sink.styles.open(), state.position());
         m_checkpoints[size_t(index) + 1] = state;
     });
@@ -640,7 +643,7 @@ bool MarkupColouring::findBaseHref()
         const QStringView view(m_document);
         html::Checkpoint state;
         html::ErrorCounter errors;
-        BaseFinder base(view, errors);
+        BaseFinder base(view, state, errors);
         html::Tokenizer(base, false).run(view, state, std::min(view.size(), checkpointSpacing));
         m_baseSearchedBlocks = 1;
         if (base.hrefStart >= 0) {

@@ -64,15 +64,93 @@ std::pair<qsizetype, qsizetype> valueRange(QStringView document, const html::Att
     return {start, std::max(start, end)};
 }
 
-// Reads the start tags of a run, keeping the part of tree construction that tells an
-// svg or MathML element from an HTML one (xlink:href is a link on the former only).
+} // namespace
+
+// The part of tree construction that tells which namespace a start tag's element goes
+// in, followed over a run from where the run's state leaves the tree.
+class TreeFollower
+{
+public:
+    explicit TreeFollower(const html::Checkpoint &state) : m_tree(state.tree()), m_on(state.followsTree()) {}
+
+    // The namespace of the element that a start tag inserts; the tree goes on past it.
+    Html::Namespace startTag(QStringView name, const std::vector<Html::Attribute> &attributes, bool selfClosing)
+    {
+        if (!m_on)
+            return Html::Namespace::Html;
+        const html::TagSummary tag = summary(name, attributes, selfClosing);
+        const html::Namespace ns = m_tree.namespaceFor(tag);
+        m_tree.startTag(tag);
+        return ns == html::Namespace::Svg ? Html::Namespace::Svg
+            : ns == html::Namespace::MathMl ? Html::Namespace::MathMl : Html::Namespace::Html;
+    }
+    void endTag(QStringView name)
+    {
+        if (m_on)
+            m_tree.endTag(summary(name, {}, false));
+    }
+    // Whether a template's contents are being read: they are not the document's own.
+    bool inTemplate() const
+    {
+        static const quint32 templateHash = html::TreeState::hashOf("template");
+        return m_on && m_tree.hasOpenHtmlElement(templateHash);
+    }
+
+private:
+    // What the tree builder tells from a tag, as the tokenizer tells it.
+    html::TagSummary summary(QStringView name, const std::vector<Html::Attribute> &attributes, bool selfClosing)
+    {
+        m_name.clear();
+        bool ascii = true;
+        for (const QChar c : name) {
+            ascii = ascii && c.unicode() < 0x80;
+            m_name.push_back(char(asciiLower(c.unicode()) & 0x7F));
+        }
+        html::TagSummary tag;
+        tag.name = ascii && m_name.size() <= 23 ? std::string_view(m_name) : std::string_view();
+        tag.hash = html::TreeState::hashOf(m_name);
+        tag.selfClosing = selfClosing;
+        for (const Html::Attribute &attribute : attributes) {
+            if (nameIs(attribute.name, QLatin1StringView("color")) || nameIs(attribute.name, QLatin1StringView("face"))
+                || nameIs(attribute.name, QLatin1StringView("size")))
+                tag.fontBreakout = true;
+            if (nameIs(attribute.name, QLatin1StringView("encoding"))
+                && (nameIs(attribute.value, QLatin1StringView("text/html"))
+                    || nameIs(attribute.value, QLatin1StringView("application/xhtml+xml"))))
+                tag.htmlEncoding = true;
+        }
+        return tag;
+    }
+
+    html::TreeState m_tree;
+    bool m_on;
+    std::string m_name;
+};
+
+namespace {
+
+// A start tag's attributes as the link rules read them: HTML drops a repeated
+// attribute, so only the first of a name counts.
+std::vector<Html::Attribute> tagAttributes(QStringView document, const html::Token &token)
+{
+    std::vector<Html::Attribute> attributes;
+    attributes.reserve(size_t(token.attributes.size()));
+    for (const html::Attribute &attribute : token.attributes) {
+        if (attribute.duplicate || attribute.nameEnd <= attribute.nameStart)
+            continue;
+        const auto [start, end] = valueRange(document, attribute, token.end);
+        attributes.push_back({document.sliced(attribute.nameStart, attribute.nameEnd - attribute.nameStart),
+                              document.sliced(start, end - start), start});
+    }
+    return attributes;
+}
+
+// Reads the start tags of a run, following the tree far enough to tell an svg or
+// MathML element from an HTML one (xlink:href is a link on the former only).
 class LinkSink : public html::TokenSink
 {
 public:
-    LinkSink(QStringView document, const html::Checkpoint &state)
-        : m_document(document), m_tree(state.tree()), m_followsTree(state.followsTree())
-    {
-    }
+    LinkSink(QStringView document, const html::Checkpoint &state) : m_document(document), m_tree(state) {}
 
     void token(const html::Token &token) override
     {
@@ -81,8 +159,8 @@ public:
         m_unfinished.reset();
         if (token.kind == TokenKind::StartTag)
             startTag(token);
-        else if (m_followsTree)
-            m_tree.endTag(summary(tagName(m_document, token), {}, false));
+        else
+            m_tree.endTag(tagName(m_document, token));
     }
     void parseError(html::ParseError, qsizetype) override {}
     void unfinished(const html::Token &token) override
@@ -111,52 +189,11 @@ public:
     QList<MarkupLink> links;
 
 private:
-    // What the tree builder tells from a tag, as the tokenizer tells it.
-    html::TagSummary summary(QStringView name, const std::vector<Html::Attribute> &attributes, bool selfClosing)
-    {
-        m_name.clear();
-        bool ascii = true;
-        for (const QChar c : name) {
-            ascii = ascii && c.unicode() < 0x80;
-            m_name.push_back(char(asciiLower(c.unicode()) & 0x7F));
-        }
-        html::TagSummary tag;
-        tag.name = ascii && m_name.size() <= 23 ? std::string_view(m_name) : std::string_view();
-        tag.hash = html::TreeState::hashOf(m_name);
-        tag.selfClosing = selfClosing;
-        for (const Html::Attribute &attribute : attributes) {
-            if (nameIs(attribute.name, QLatin1StringView("color")) || nameIs(attribute.name, QLatin1StringView("face"))
-                || nameIs(attribute.name, QLatin1StringView("size")))
-                tag.fontBreakout = true;
-            if (nameIs(attribute.name, QLatin1StringView("encoding"))
-                && (nameIs(attribute.value, QLatin1StringView("text/html"))
-                    || nameIs(attribute.value, QLatin1StringView("application/xhtml+xml"))))
-                tag.htmlEncoding = true;
-        }
-        return tag;
-    }
-
     void startTag(const html::Token &token)
     {
         const QStringView name = tagName(m_document, token);
-        std::vector<Html::Attribute> attributes;
-        attributes.reserve(size_t(token.attributes.size()));
-        for (const html::Attribute &attribute : token.attributes) {
-            // HTML drops a repeated attribute: only the first of a name counts.
-            if (attribute.duplicate || attribute.nameEnd <= attribute.nameStart)
-                continue;
-            const auto [start, end] = valueRange(m_document, attribute, token.end);
-            attributes.push_back({m_document.sliced(attribute.nameStart, attribute.nameEnd - attribute.nameStart),
-                                  m_document.sliced(start, end - start), start});
-        }
-        Html::Namespace ns = Html::Namespace::Html;
-        if (m_followsTree) {
-            m_tree.startTag(summary(name, attributes, token.selfClosing));
-            // The element went in where the tree now stands, or was closed at once and
-            // shares its parent's namespace.
-            if (m_tree.inForeignContent())
-                ns = Html::Namespace::Svg;
-        }
+        const std::vector<Html::Attribute> attributes = tagAttributes(m_document, token);
+        const Html::Namespace ns = m_tree.startTag(name, attributes, token.selfClosing);
         QString localName = name.toString();
         for (QChar &c : localName)
             c = QChar(asciiLower(c.unicode()));
@@ -165,10 +202,8 @@ private:
     }
 
     QStringView m_document;
-    html::TreeState m_tree;
-    bool m_followsTree;
+    TreeFollower m_tree;
     std::optional<html::Token> m_unfinished;
-    std::string m_name;
 };
 
 // The value of the first attribute of the one tag read.
@@ -185,6 +220,13 @@ public:
 };
 
 } // namespace
+
+BaseFinder::BaseFinder(QStringView document, const html::Checkpoint &state, html::TokenSink &next)
+    : m_document(document), m_next(next), m_tree(std::make_unique<TreeFollower>(state))
+{
+}
+
+BaseFinder::~BaseFinder() = default;
 
 bool insideTag(State state)
 {
@@ -223,7 +265,19 @@ QString readCharacterReferences(QStringView value)
 void BaseFinder::token(const html::Token &token)
 {
     m_next.token(token);
-    if (hrefStart >= 0 || token.kind != TokenKind::StartTag || !nameIs(tagName(m_document, token), QLatin1StringView("base")))
+    if (hrefStart >= 0 || (token.kind != TokenKind::StartTag && token.kind != TokenKind::EndTag))
+        return;
+    const QStringView name = tagName(m_document, token);
+    if (token.kind == TokenKind::EndTag) {
+        m_tree->endTag(name);
+        return;
+    }
+    const std::vector<Html::Attribute> attributes = tagAttributes(m_document, token);
+    const bool inTemplate = m_tree->inTemplate();
+    // Only an HTML base element of the document counts: not svg's, nor one in a
+    // template's contents.
+    if (m_tree->startTag(name, attributes, token.selfClosing) != Html::Namespace::Html || inTemplate
+        || !nameIs(name, QLatin1StringView("base")))
         return;
     for (const html::Attribute &attribute : token.attributes) {
         if (attribute.duplicate || !nameIs(m_document.sliced(attribute.nameStart, attribute.nameEnd - attribute.nameStart),

@@ -9,6 +9,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 // The addresses in an HTML document's start tags, found by HTML's own tokenizer from a
@@ -38,12 +39,16 @@ QList<MarkupLink> markupLinks(QStringView document, html::Checkpoint state, qsiz
 // stays as it is.
 QString readCharacterReferences(QStringView value);
 
-// The first <base> with an href in what a run of the tokenizer reads, passing every
-// token and parse error on to another sink. The href is the raw value, by offsets.
+class TreeFollower;
+
+// The first <base> with an href in what a run of the tokenizer reads from state,
+// passing every token and parse error on to another sink. The href is the raw value,
+// by offsets. A base in svg or MathML, or in a template's contents, is none.
 class BaseFinder : public html::TokenSink
 {
 public:
-    BaseFinder(QStringView document, html::TokenSink &next) : m_document(document), m_next(next) {}
+    BaseFinder(QStringView document, const html::Checkpoint &state, html::TokenSink &next);
+    ~BaseFinder() override;
 
     void token(const html::Token &token) override;
     void parseError(html::ParseError error, qsizetype position) override { m_next.parseError(error, position); }
@@ -56,6 +61,7 @@ public:
 private:
     QStringView m_document;
     html::TokenSink &m_next;
+    std::unique_ptr<TreeFollower> m_tree;
 };
 
 // XML (XHTML, SVG, feeds): the start tags that the colouring's tokenizer reads from

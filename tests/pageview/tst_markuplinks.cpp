@@ -121,6 +121,9 @@ void TestMarkupLinks::valuesThatAreLinks_data()
                                     << "http://example.test/dir/page.html?q=1#icon" << "#icon" << QString();
     QTest::newRow("xlink:href on an HTML element is no link") << "<div xlink:href=\"#icon\"></div>" << "#icon"
                                                               << QString() << QString() << QString();
+    QTest::newRow("xlink:href on an HTML void element in foreignObject is no link")
+        << "<svg><foreignObject><img xlink:href=\"#icon\"></foreignObject></svg>" << "#icon" << QString() << QString()
+        << QString();
     QTest::newRow("after svg is closed, HTML again") << "<svg></svg><div xlink:href=\"#icon\"></div>" << "#icon"
                                                      << QString() << QString() << QString();
     QTest::newRow("an upper-case name") << "<A HREF=\"Up.html\">" << "Up" << "http://example.test/dir/Up.html"
@@ -265,6 +268,16 @@ void TestMarkupLinks::baseElement_data()
                                                                  << "http://example.test/dir/x";
     QTest::newRow("a base in a comment is none") << "<!--<base href=\"/c/\">--><a href=\"x\">"
                                                  << "http://example.test/dir/x";
+    QTest::newRow("a base in svg is not the page's") << "<svg><base href=\"/s/\"/></svg><a href=\"x\">"
+                                                     << "http://example.test/dir/x";
+    QTest::newRow("a base in a template's contents is not the page's")
+        << "<template><base href=\"/t/\"></template><base href=\"/b/\"><a href=\"x\">" << "http://example.test/b/x";
+    QTest::newRow("a base in foreignObject is HTML's")
+        << "<svg><foreignObject><base href=\"/f/\"></foreignObject></svg><a href=\"x\">" << "http://example.test/f/x";
+    QTest::newRow("past the first checkpoint, a base in svg is passed over")
+        << "<a href=\"x\">" + QString(MarkupColouring::checkpointSpacing + 100, u'.')
+            + "<svg><base href=\"/s/\"/></svg><base href=\"/real/\">"
+        << "http://example.test/real/x";
     QTest::newRow("a base past the first checkpoint")
         << "<a href=\"x\">" + QString(MarkupColouring::checkpointSpacing + 100, u'.') + "<base href=\"/far/\">"
         << "http://example.test/far/x";

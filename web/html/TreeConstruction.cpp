@@ -188,6 +188,26 @@ bool TreeState::htmlRulesFor(const TagSummary &tag) const
     return node->flags & HtmlIntegrationPoint;
 }
 
+Namespace TreeState::namespaceFor(const TagSummary &tag) const
+{
+    const quint32 flags = flagsOf(tag);
+    if (htmlRulesFor(tag) || (flags & Breakout) || (tag.name == "font" && tag.fontBreakout)) {
+        if (flags & ForeignRoot)
+            return tag.name == "svg" ? Namespace::Svg : Namespace::MathMl;
+        return Namespace::Html;
+    }
+    return currentNode()->ns;
+}
+
+bool TreeState::hasOpenHtmlElement(quint32 hash) const
+{
+    for (int i = 0; i < m_depth; ++i) {
+        if (m_stack[i].ns == Namespace::Html && m_stack[i].hash == hash)
+            return true;
+    }
+    return false;
+}
+
 TokenizerStateChange TreeState::startTag(const TagSummary &tag)
 {
     const quint32 flags = flagsOf(tag);

@@ -47,6 +47,12 @@ public:
     int depth() const { return m_depth; }
     quint32 forgottenDepth() const { return m_forgotten; }
 
+    // The namespace of the element a start tag inserts, asked before startTag(tag):
+    // HTML's, or svg's or MathML's in foreign content and for <svg> and <math>.
+    Namespace namespaceFor(const TagSummary &tag) const;
+    // Whether an HTML element of this name (by hashOf) is open, of those kept.
+    bool hasOpenHtmlElement(quint32 hash) const;
+
     TokenizerStateChange startTag(const TagSummary &tag);
     void endTag(const TagSummary &tag);
     // Characters of a text run; whitespaceOnly when all are ASCII whitespace.
