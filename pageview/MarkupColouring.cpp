@@ -623,6 +623,7 @@ void MarkupColouring::setDocumentAddress(const QString &address)
 
 void MarkupColouring::forgetLinks()
 {
+    m_resolver.reset();
     m_links.clear();
     m_styleLinksResolved.clear();
     m_linksFrom = m_linksTo = 0;
@@ -641,11 +642,15 @@ bool MarkupColouring::findBaseHref()
         // once when the scan has not got through it yet: no link on the first screen is
         // shown resolved against the page's own address while its base waits to be read.
         const QStringView view(m_document);
+        const qsizetype end = std::min(view.size(), checkpointSpacing);
+        m_baseSearchedBlocks = 1;
+        // Most pages have no <base>: the quick look for one spares reading the block.
+        if (!(tagsStartingIn(view, 0, end + 1) & BaseTag))
+            return false;
         html::Checkpoint state;
         html::ErrorCounter errors;
         BaseFinder base(view, state, errors);
-        html::Tokenizer(base, false).run(view, state, std::min(view.size(), checkpointSpacing));
-        m_baseSearchedBlocks = 1;
+        html::Tokenizer(base, false).run(view, state, end);
         if (base.hrefStart >= 0) {
             m_baseHref = readCharacterReferences(view.sliced(base.hrefStart, base.hrefEnd - base.hrefStart));
             return true;
@@ -760,7 +765,7 @@ void MarkupColouring::findLinks(qsizetype from, qsizetype to)
     if (m_syntax == MarkupSyntax::Xml) {
         const auto [start, state] = xmlStateOutsideTagBefore(from);
         for (MarkupLink &link : xmlMarkupLinks(m_document, start, state, stop, m_xmlRoot))
-            m_links.push_back({link.start, link.end, std::move(link.written), std::nullopt});
+            m_links.push_back({link.start, link.end, std::move(link.written), std::nullopt, std::nullopt});
         m_linksFrom = start;
         m_linksTo = stop == m_document.size() ? stop + 1 : windowEnd;
         return;
@@ -769,15 +774,17 @@ void MarkupColouring::findLinks(qsizetype from, qsizetype to)
     // Read around the screen for the rows scrolled to next; resolved when asked for,
     // which is a few rows of them (a 16 KB window holds hundreds).
     for (MarkupLink &link : markupLinks(m_document, state, stop))
-        m_links.push_back({link.start, link.end, std::move(link.written), std::nullopt});
+        m_links.push_back({link.start, link.end, std::move(link.written), std::nullopt, std::nullopt});
     m_linksFrom = state.position();
     m_linksTo = stop == m_document.size() ? stop + 1 : windowEnd;
 }
 
-QList<MarkupColouring::Link> MarkupColouring::linksIn(qsizetype from, qsizetype to)
+// The links read around [from, to), read first if need be; the first of them that ends
+// after from, or none before the colours reach from.
+std::optional<std::vector<MarkupColouring::FoundLink>::iterator> MarkupColouring::linksAround(qsizetype from, qsizetype to)
 {
     if (!m_syntax || !isReadyAt(from) || from >= to)
-        return {};
+        return std::nullopt;
     // The scan may have read the base since it last said so: links are never given out
     // resolved against a base already superseded. The rows shown are told after this
     // turn of the loop, since this may be asked while they are painted.
@@ -787,18 +794,19 @@ QList<MarkupColouring::Link> MarkupColouring::linksIn(qsizetype from, qsizetype 
     }
     if (from < m_linksFrom || to > m_linksTo)
         findLinks(from, to);
-    QList<Link> result;
-    std::optional<LinkResolver> resolver;
     // In order, and apart: the first that ends after from is where the overlap starts.
-    auto it = std::lower_bound(m_links.begin(), m_links.end(), from, [](const FoundLink &link, qsizetype at) { return link.end <= at; });
-    for (; it != m_links.end() && it->start < to; ++it) {
-        if (it->end <= from)
-            continue;
-        if (!it->resolved) {
-            if (!resolver)
-                resolver = this->resolver();
-            it->resolved = resolver->resolve(it->written);
-        }
+    return std::lower_bound(m_links.begin(), m_links.end(), from, [](const FoundLink &link, qsizetype at) { return link.end <= at; });
+}
+
+QList<MarkupColouring::Link> MarkupColouring::linksIn(qsizetype from, qsizetype to)
+{
+    QList<Link> result;
+    const auto first = linksAround(from, to);
+    if (!first)
+        return result;
+    for (auto it = *first; it != m_links.end() && it->start < to; ++it) {
+        if (!it->resolved)
+            it->resolved = resolver().resolve(it->written);
         result.append({it->start, it->end, it->written, *it->resolved});
     }
     return result;
@@ -816,12 +824,16 @@ std::optional<MarkupColouring::Link> MarkupColouring::linkAt(qsizetype offset)
     return std::nullopt;
 }
 
-LinkResolver MarkupColouring::resolver() const
+const LinkResolver &MarkupColouring::resolver()
 {
-    LinkResolver resolver(m_documentAddress);
-    if (m_baseHref)
-        resolver.setBaseHref(*m_baseHref);
-    return resolver;
+    // Made again when the page's base is found (once) or its address changes.
+    if (!m_resolver || m_resolverHasBase != m_baseHref.has_value()) {
+        m_resolver.emplace(m_documentAddress);
+        if (m_baseHref)
+            m_resolver->setBaseHref(*m_baseHref);
+        m_resolverHasBase = m_baseHref.has_value();
+    }
+    return *m_resolver;
 }
 
 // ---- The page's own stylesheets
@@ -852,12 +864,16 @@ void MarkupColouring::markLinks(QList<MarkupSpan> &spans, qsizetype from, qsizet
                                 const QList<StylesheetColouring::Link> &styleLinks)
 {
     QList<std::pair<qsizetype, qsizetype>> underlined;
-    for (const Link &link : linksIn(from, to)) {
-        if (link.resolved.isLink())
-            underlined.append({std::max(link.start, from) - from, std::min(link.end, to) - from});
+    // Whether each is a link, without its address where that is plain (most are).
+    if (const auto first = linksAround(from, to)) {
+        for (auto it = *first; it != m_links.end() && it->start < to; ++it) {
+            if (!it->isLink)
+                it->isLink = it->resolved ? it->resolved->isLink() : resolver().isLink(it->written);
+            if (*it->isLink)
+                underlined.append({std::max(it->start, from) - from, std::min(it->end, to) - from});
+        }
     }
     if (!styleLinks.isEmpty()) {
-        const LinkResolver resolver = this->resolver();
         for (const StylesheetColouring::Link &link : styleLinks) {
             if (link.end <= from || link.start >= to)
                 continue;
@@ -866,7 +882,7 @@ void MarkupColouring::markLinks(QList<MarkupSpan> &spans, qsizetype from, qsizet
             if (known == m_styleLinksResolved.end()) {
                 if (m_styleLinksResolved.size() >= recentLimit)
                     m_styleLinksResolved.clear();
-                known = m_styleLinksResolved.insert({{link.start, link.end}, resolver.resolve(link.written).isLink()}).first;
+                known = m_styleLinksResolved.insert({{link.start, link.end}, resolver().isLink(link.written)}).first;
             }
             if (known->second)
                 underlined.append({std::max(link.start, from) - from, std::min(link.end, to) - from});

@@ -84,6 +84,17 @@ signals:
     void linksChanged();
 
 private:
+    // A link read around the screen: whether it leads somewhere, and where, are worked
+    // out once each is first asked for.
+    struct FoundLink
+    {
+        qsizetype start = 0;
+        qsizetype end = 0;
+        QString written;
+        std::optional<LinkResolver::Resolution> resolved;
+        std::optional<bool> isLink;
+    };
+
     html::Checkpoint stateAt(qsizetype offset, StylePlace *style);
     QList<MarkupSpan> htmlSpans(qsizetype from, qsizetype to, QList<ParseErrorMark> *errors,
                                 QList<StylesheetColouring::Link> *links);
@@ -96,7 +107,8 @@ private:
     html::Checkpoint stateOutsideTagBefore(qsizetype offset);
     void findLinks(qsizetype from, qsizetype to);
     void markLinks(QList<MarkupSpan> &spans, qsizetype from, qsizetype to, const QList<StylesheetColouring::Link> &styleLinks);
-    LinkResolver resolver() const;
+    const LinkResolver &resolver();
+    std::optional<std::vector<FoundLink>::iterator> linksAround(qsizetype from, qsizetype to);
     bool findBaseHref();
     bool readXmlHead();
     std::pair<qsizetype, MarkupState> xmlStateOutsideTagBefore(qsizetype offset);
@@ -120,16 +132,10 @@ private:
     bool m_xmlHeadRead = false;
     Html::Namespace m_xmlRoot = Html::Namespace::Html;
     QString m_documentAddress;
-    // The links of the tags that start in [m_linksFrom, m_linksTo), each resolved
-    // once it is first asked for.
-    struct FoundLink
-    {
-        qsizetype start = 0;
-        qsizetype end = 0;
-        QString written;
-        std::optional<LinkResolver::Resolution> resolved;
-    };
+    // The links of the tags that start in [m_linksFrom, m_linksTo).
     std::vector<FoundLink> m_links;
+    std::optional<LinkResolver> m_resolver;
+    bool m_resolverHasBase = false;
     // Whether each address met in the page's own stylesheets is a link, by where it stands.
     std::map<std::pair<qsizetype, qsizetype>, bool> m_styleLinksResolved;
     qsizetype m_linksFrom = 0;

@@ -241,7 +241,10 @@ QTextLayout *RowLayer::layoutFor(const Row &row)
                 continue;
             QTextCharFormat format;
             format.setForeground(span.link ? colours.link() : colours.colour(span.role));
-            format.setFontUnderline(span.link);
+            // Only where it is one: a font property on every range would have each
+            // run of text resolve its font again.
+            if (span.link)
+                format.setFontUnderline(true);
             formats.append({int(span.start), int(std::min(span.length, shown.size() - span.start)), format});
         }
         if (m_errorMarksShown) {

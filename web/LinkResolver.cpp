@@ -75,3 +75,43 @@ LinkResolver::Resolution LinkResolver::resolve(QStringView written) const
     }
     return {parsed.url->href(), {}};
 }
+
+bool LinkResolver::isLink(QStringView written) const
+{
+    if (!m_base || !isFetchedScheme(m_base->scheme))
+        return resolve(written).isLink();
+    // As the URL parser reads it: without C0 controls and spaces around it, and with
+    // tabs and line breaks anywhere left out.
+    qsizetype start = 0;
+    qsizetype end = written.size();
+    while (start < end && written.at(start).unicode() <= 0x20)
+        ++start;
+    while (end > start && written.at(end - 1).unicode() <= 0x20)
+        --end;
+    const auto next = [written, end](qsizetype &at) -> char16_t {
+        while (at < end && (written.at(at) == u'\t' || written.at(at) == u'\n' || written.at(at) == u'\r'))
+            ++at;
+        return at < end ? written.at(at).unicode() : 0;
+    };
+    qsizetype at = start;
+    const char16_t first = next(at);
+    const auto isAlpha = [](char16_t c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
+    if (isAlpha(first)) {
+        // A scheme: letters, digits, "+", "-" and "." up to a ":".
+        for (qsizetype i = at + 1;; ++i) {
+            const char16_t c = next(i);
+            if (c == u':')
+                return resolve(written).isLink();
+            if (!isAlpha(c) && !(c >= '0' && c <= '9') && c != u'+' && c != u'-' && c != u'.')
+                break;
+        }
+    }
+    // Two slashes, either way round, begin a host, which may not parse.
+    if (first == u'/' || first == u'\\') {
+        qsizetype i = at + 1;
+        const char16_t second = next(i);
+        if (second == u'/' || second == u'\\')
+            return resolve(written).isLink();
+    }
+    return true;
+}

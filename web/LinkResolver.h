@@ -41,6 +41,11 @@ public:
     // An address as written (character references read, for markup; escapes read, for
     // CSS), resolved against the document base URL.
     Resolution resolve(QStringView written) const;
+    // Whether resolve(written) is a link, without building the address where the answer
+    // is plain: against an http or https base, an address with no scheme and no host of
+    // its own ("page.html", "/a?b", "#c") is a path, query or fragment of that base, and
+    // reading one never fails. Anything else is resolved.
+    bool isLink(QStringView written) const;
 
 private:
     std::optional<Url::Record> m_documentUrl;

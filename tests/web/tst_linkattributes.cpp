@@ -21,6 +21,8 @@ private slots:
     void tagLinks();
     void resolution_data();
     void resolution();
+    void quickLinkCheck_data();
+    void quickLinkCheck();
     void stylesheetLinks_data();
     void stylesheetLinks();
     void displayEscapes_data();
@@ -296,6 +298,42 @@ void TestLinkAttributes::resolution()
     QCOMPARE(resolution.address, address);
     QCOMPARE(resolution.reason, reason);
     QCOMPARE(resolution.isLink(), !address.isEmpty());
+    QCOMPARE(resolver.isLink(written), !address.isEmpty());
+}
+
+void TestLinkAttributes::quickLinkCheck_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QString>("written");
+
+    // Where the quick answer must hand over to the parser, or may answer alone: each
+    // compared with what the parser says.
+    const QString page = QStringLiteral("https://example.com/dir/page.html");
+    QTest::newRow("a host after two slashes that does not parse") << page << "//exa mple/";
+    QTest::newRow("two backslashes begin a host too") << page << "\\\\exa mple/";
+    QTest::newRow("a slash and a backslash") << page << "/\\exa mple/";
+    QTest::newRow("a line break between the slashes is dropped first") << page << "/\n/exa mple/";
+    QTest::newRow("a tab inside the scheme") << page << "java\tscript:x";
+    QTest::newRow("a scheme after leading spaces and controls") << page << u"\u0001  mailto:x"_qs;
+    QTest::newRow("a scheme with digits, plus, dot, dash") << page << "a1+.-:x";
+    QTest::newRow("a colon after a space is no scheme") << page << "a b:c";
+    QTest::newRow("a colon after a slash is no scheme") << page << "a/b:c";
+    QTest::newRow("a colon first is no scheme") << page << ":x";
+    QTest::newRow("the base's own scheme, with no slashes") << page << "https:x";
+    QTest::newRow("one slash then a host-like name") << page << "/exa mple/";
+    QTest::newRow("a query with anything in it") << page << "?a b\u0000c";
+    QTest::newRow("a lone surrogate in the path") << page << QStringLiteral("a") + QChar(0xD800);
+    QTest::newRow("nothing but spaces") << page << "   ";
+    QTest::newRow("a relative address under a file: page") << "file:///a/b.html" << "x.css";
+    QTest::newRow("a relative address with no page address") << "" << "x.css";
+}
+
+void TestLinkAttributes::quickLinkCheck()
+{
+    QFETCH(QString, document);
+    QFETCH(QString, written);
+    const LinkResolver resolver(document);
+    QCOMPARE(resolver.isLink(written), resolver.resolve(written).isLink());
 }
 
 void TestLinkAttributes::stylesheetLinks_data()

@@ -1,6 +1,7 @@
 // The URL parser: text alone, and text against a base URL.
 
 #include "FuzzCheck.h"
+#include "LinkResolver.h"
 #include "Url.h"
 #include "UrlInput.h"
 
@@ -25,6 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!input.base.isEmpty())
         base = Url::parse(input.base).url;
     const Url::ParseResult result = Url::parse(input.text, base ? &*base : nullptr);
+    // The links' quick answer agrees with the parser's.
+    const LinkResolver resolver(input.base);
+    FUZZ_CHECK(resolver.isLink(input.text) == resolver.resolve(input.text).isLink());
     if (!result.url) {
         FUZZ_CHECK(!result.failure.isEmpty());
         return 0;
