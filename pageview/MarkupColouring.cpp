@@ -24,6 +24,9 @@ constexpr size_t recentLimit = 4096;
 // this much further, so that a tag that starts in the first part ends in the run.
 constexpr qsizetype linkWindow = 16 * 1024;
 constexpr qsizetype linkSlack = 16 * 1024;
+// How far back the start of a tag cut by the rows asked for is looked for: a longer
+// tag is a data: address.
+constexpr qsizetype tagLookBack = 4 * MarkupColouring::checkpointSpacing;
 
 enum TagsSeen { StyleTag = 1, BaseTag = 2 };
 
@@ -678,14 +681,30 @@ bool MarkupColouring::readXmlHead()
         return false;
     m_xmlHeadRead = true;
     bool rootSeen = false;
-    readXmlStartTags(m_document, 0, MarkupState(), std::min(m_document.size(), checkpointSpacing), [this, &rootSeen](const XmlStartTag &tag) {
+    // The open svg, MathML and template elements and those inside them: a base there
+    // is not the page's own.
+    std::vector<QStringView> apart;
+    readXmlStartTags(m_document, 0, MarkupState(), std::min(m_document.size(), checkpointSpacing), [&](const XmlStartTag &tag) {
         if (tag.name.startsWith(u'?'))
-            return true; // an instruction before the root
+            return true; // an instruction
+        if (tag.endTag) {
+            if (!apart.empty() && apart.back() == tag.name)
+                apart.pop_back();
+            return true;
+        }
+        if (tag.cut)
+            return false;
         if (!rootSeen) {
             rootSeen = true;
             m_xmlRoot = xmlElementNamespace(tag.name, Html::Namespace::Html);
             if (m_xmlRoot != Html::Namespace::Html)
                 return false;
+        }
+        if (!apart.empty() || xmlElementNamespace(tag.name, Html::Namespace::Html) != Html::Namespace::Html
+            || tag.name == u"template") {
+            if (!tag.selfClosing)
+                apart.push_back(tag.name);
+            return true;
         }
         if (tag.name != u"base")
             return true;
@@ -710,6 +729,8 @@ std::pair<qsizetype, MarkupState> MarkupColouring::xmlStateOutsideTagBefore(qsiz
     int looked = 0;
     for (auto it = m_xmlRecent.upper_bound(offset); it != m_xmlRecent.begin() && looked < 256; ++looked) {
         --it;
+        if (it->first < offset - tagLookBack)
+            break;
         if (!it->second.isInsideTag()) {
             found = *it;
             break;
@@ -738,6 +759,10 @@ html::Checkpoint MarkupColouring::stateOutsideTagBefore(qsizetype offset)
     int looked = 0;
     for (auto it = m_recent.upper_bound(offset); it != m_recent.begin() && looked < 256; ++looked) {
         --it;
+        // No further back than the checkpoints below look: how far back a tag is read
+        // from must not depend on which rows were shown before.
+        if (it->first < offset - tagLookBack)
+            break;
         if (!insideTag(it->second.state())) {
             found = it->second;
             break;

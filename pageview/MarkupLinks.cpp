@@ -291,44 +291,46 @@ void BaseFinder::token(const html::Token &token)
 namespace {
 
 // The xml-stylesheet instructions in a run of processing instructions, document[start,
-// end): each with the pseudo-attributes it has, name="value" or name='value' apart by
-// whitespace. False when tag said to read no further.
+// end), which are back to back ("<?a?><?b?>"): each with the pseudo-attributes it
+// has, name="value" or name='value' apart by whitespace. Each character is looked at a
+// bounded number of times. False when tag said to read no further.
 bool stylesheetInstructions(QStringView document, qsizetype start, qsizetype end,
                             const std::function<bool(const XmlStartTag &)> &tag)
 {
     static const QString opener = QStringLiteral("<?xml-stylesheet");
     const QStringView text = document.sliced(start, end - start);
-    for (qsizetype at = text.indexOf(opener); at >= 0; at = text.indexOf(opener, at + 1)) {
-        qsizetype i = at + opener.size();
-        if (i >= text.size() || !isTagNameEnd(text.at(i)) || text.at(i) == u'>' || text.at(i) == u'/')
-            continue;
-        const qsizetype close = text.indexOf(QStringLiteral("?>"), i);
-        if (close < 0 && end < document.size())
-            continue; // cut off: not known whole
+    for (qsizetype at = 0; text.sliced(at).startsWith(u"<?");) {
+        const qsizetype close = text.indexOf(u"?>", at + 2);
         const qsizetype last = close < 0 ? text.size() : close;
-        XmlStartTag instruction;
-        instruction.name = text.sliced(at + 1, opener.size() - 1);
-        while (i < last) {
-            while (i < last && isTagNameEnd(text.at(i)))
-                ++i;
-            const qsizetype nameStart = i;
-            while (i < last && text.at(i) != u'=' && !isTagNameEnd(text.at(i)))
-                ++i;
-            const qsizetype nameEnd = i;
-            if (i >= last || text.at(i) != u'=' || i + 1 >= last)
-                break;
-            const QChar quote = text.at(i + 1);
-            if (quote != u'"' && quote != u'\'')
-                break;
-            const qsizetype valueEnd = text.indexOf(quote, i + 2);
-            if (valueEnd < 0 || valueEnd > last)
-                break;
-            instruction.attributes.push_back({text.sliced(nameStart, nameEnd - nameStart), text.sliced(i + 2, valueEnd - i - 2),
-                                              start + i + 2});
-            i = valueEnd + 1;
+        qsizetype i = at + opener.size();
+        if (text.sliced(at).startsWith(opener) && i < last && isTagNameEnd(text.at(i)) && (close >= 0 || end == document.size())) {
+            XmlStartTag instruction;
+            instruction.name = text.sliced(at + 1, opener.size() - 1);
+            while (i < last) {
+                while (i < last && isTagNameEnd(text.at(i)))
+                    ++i;
+                const qsizetype nameStart = i;
+                while (i < last && text.at(i) != u'=' && !isTagNameEnd(text.at(i)))
+                    ++i;
+                const qsizetype nameEnd = i;
+                if (i + 1 >= last || text.at(i) != u'=')
+                    break;
+                const QChar quote = text.at(i + 1);
+                if (quote != u'"' && quote != u'\'')
+                    break;
+                const qsizetype valueEnd = text.first(last).indexOf(quote, i + 2);
+                if (valueEnd < 0)
+                    break;
+                instruction.attributes.push_back({text.sliced(nameStart, nameEnd - nameStart), text.sliced(i + 2, valueEnd - i - 2),
+                                                  start + i + 2});
+                i = valueEnd + 1;
+            }
+            if (!tag(instruction))
+                return false;
         }
-        if (!tag(instruction))
-            return false;
+        if (close < 0)
+            break;
+        at = close + 2;
     }
     return true;
 }
@@ -349,7 +351,9 @@ void readXmlStartTags(QStringView document, qsizetype from, MarkupState state, q
     // Adjacent spans differ in role, so one Tag span may hold several tags' brackets
     // ("<a><b>"), and a value holding references is several spans.
     XmlStartTag current;
-    bool inStartTag = false;
+    // A run that starts inside a tag does not know which attribute a value is of: the
+    // tag gives no links (a tag begun further back than is read is a data: address).
+    bool inTag = false;
     qsizetype nameStart = -1; // the attribute whose value may come next
     qsizetype nameEnd = -1;
     qsizetype valueStart = -1;
@@ -380,28 +384,29 @@ void readXmlStartTags(QStringView document, qsizetype from, MarkupState state, q
             for (qsizetype i = start; i < end; ++i) {
                 const QChar c = document.at(i);
                 if (c == u'<') {
-                    inStartTag = i + 1 < end && document.at(i + 1) != u'/';
                     current = {};
                     nameStart = -1;
-                    if (inStartTag) {
-                        qsizetype nameTo = i + 1;
-                        while (nameTo < end && !isTagNameEnd(document.at(nameTo)))
-                            ++nameTo;
-                        current.name = document.sliced(i + 1, nameTo - i - 1);
-                        i = nameTo - 1;
-                    }
-                } else if (c == u'>' && inStartTag) {
+                    inTag = true;
+                    current.endTag = i + 1 < end && document.at(i + 1) == u'/';
+                    qsizetype nameFrom = current.endTag ? i + 2 : i + 1;
+                    qsizetype nameTo = nameFrom;
+                    while (nameTo < end && !isTagNameEnd(document.at(nameTo)))
+                        ++nameTo;
+                    current.name = document.sliced(nameFrom, nameTo - nameFrom);
+                    i = nameTo - 1;
+                } else if (c == u'>' && inTag) {
                     endAttribute();
-                    inStartTag = false;
+                    inTag = false;
+                    current.selfClosing = i > start && document.at(i - 1) == u'/';
                     if (!tag(current))
                         return;
-                } else if (inStartTag && valueStart >= 0 && c != u'=') {
+                } else if (inTag && valueStart >= 0 && c != u'=') {
                     endAttribute(); // the space after a value
                 }
             }
             break;
         case MarkupRole::AttributeName:
-            if (inStartTag) {
+            if (inTag && !current.endTag) {
                 endAttribute();
                 nameStart = start;
                 nameEnd = end;
@@ -409,7 +414,7 @@ void readXmlStartTags(QStringView document, qsizetype from, MarkupState state, q
             break;
         case MarkupRole::AttributeValue:
         case MarkupRole::CharacterReference:
-            if (inStartTag && nameStart >= 0) {
+            if (inTag && nameStart >= 0) {
                 if (valueStart < 0)
                     valueStart = start;
                 valueEnd = end;
@@ -419,8 +424,10 @@ void readXmlStartTags(QStringView document, qsizetype from, MarkupState state, q
             break;
         }
     }
-    if (inStartTag && stop == document.size()) {
+    // A tag the end of the run cuts, with the attributes read so far.
+    if (inTag && !current.endTag) {
         endAttribute();
+        current.cut = stop < document.size();
         tag(current);
     }
 }
@@ -442,6 +449,8 @@ QList<MarkupLink> xmlMarkupLinks(QStringView document, qsizetype from, MarkupSta
 {
     QList<MarkupLink> links;
     readXmlStartTags(document, from, state, stop, [&](const XmlStartTag &tag) {
+        if (tag.endTag)
+            return true;
         if (tag.name.startsWith(u'?')) {
             // An xml-stylesheet instruction: its href, which an element's would be too.
             for (const Html::Attribute &attribute : tag.attributes) {
@@ -463,8 +472,12 @@ QList<MarkupLink> xmlMarkupLinks(QStringView document, qsizetype from, MarkupSta
             }
             std::sort(found.begin(), found.end(), [](const Html::LinkText &a, const Html::LinkText &b) { return a.start < b.start; });
         }
-        for (const Html::LinkText &link : std::as_const(found))
-            links.append({link.start, link.end(), readCharacterReferences(link.written)});
+        for (const Html::LinkText &link : std::as_const(found)) {
+            // An address that the run's end cuts is not known whole, and is none: it
+            // would be followed cut short.
+            if (!tag.cut || link.end() < stop)
+                links.append({link.start, link.end(), readCharacterReferences(link.written)});
+        }
         return true;
     });
     return links;

@@ -64,16 +64,20 @@ private:
     std::unique_ptr<TreeFollower> m_tree;
 };
 
-// XML (XHTML, SVG, feeds): the start tags that the colouring's tokenizer reads from
-// state, where the document is at from, up to stop, each with its qualified name as
-// written and its attributes (values without their quotes, references unread). A tag
-// that stop cuts is left out unless stop is the document's end. tag returns false to
-// read no further. An <?xml-stylesheet ...?> instruction comes as a tag named
-// "?xml-stylesheet" whose attributes are its pseudo-attributes.
+// XML (XHTML, SVG, feeds): the tags that the colouring's tokenizer reads from state,
+// where the document is at from, up to stop, each with its qualified name as written
+// and a start tag's attributes (values without their quotes, references unread). A
+// start tag that stop cuts comes with the attributes read so far, the last one perhaps
+// cut. tag returns false to read no further. An <?xml-stylesheet ...?> instruction
+// comes as a start tag named "?xml-stylesheet" whose attributes are its
+// pseudo-attributes.
 struct XmlStartTag
 {
     QStringView name;
     std::vector<Html::Attribute> attributes;
+    bool endTag = false;
+    bool selfClosing = false;
+    bool cut = false; // by stop, before the document's end
 };
 void readXmlStartTags(QStringView document, qsizetype from, MarkupState state, qsizetype stop,
                       const std::function<bool(const XmlStartTag &)> &tag);

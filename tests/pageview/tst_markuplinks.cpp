@@ -53,6 +53,8 @@ private slots:
     void valuesThatAreLinks();
     void linksInXml_data();
     void linksInXml();
+    void sameLinkWhateverWasShownBefore_data();
+    void sameLinkWhateverWasShownBefore();
     void baseElement_data();
     void baseElement();
     void linksInRowsCutAnywhere_data();
@@ -215,6 +217,17 @@ void TestMarkupLinks::linksInXml_data()
     QTest::newRow("an instruction before the root leaves the root svg")
         << "<?xml-stylesheet href=\"s.css\"?><svg><object data=\"m.svg\"/></svg>" << "m.svg" << QString();
     QTest::newRow("another instruction's href is text") << "<?other href=\"o.css\"?><r/>" << "o.css" << QString();
+    QTest::newRow("an opener inside another instruction is text")
+        << "<?note see <?xml-stylesheet href=\"x.css\"?><r/>" << "x.css" << QString();
+    QTest::newRow("XHTML: a base in an inline svg is not the page's")
+        << xhtml + "<body><svg xmlns=\"http://www.w3.org/2000/svg\"><base href=\"/s/\"/></svg><a href=\"x\">" << "\"x\""
+        << "http://example.test/dir/x";
+    QTest::newRow("XHTML: a base in a template is not the page's")
+        << xhtml + "<body><template><p><base href=\"/t/\"/></p></template><a href=\"x\">" << "\"x\""
+        << "http://example.test/dir/x";
+    QTest::newRow("XHTML: a base after an svg is the page's")
+        << xhtml + "<head><svg><g/><g></g></svg><base href=\"/b/\"/></head><a href=\"x\">" << "\"x\""
+        << "http://example.test/b/x";
     const QString padding = QString(MarkupColouring::checkpointSpacing - 10, u'.');
     QTest::newRow("an instruction across a checkpoint")
         << "<r>" + padding + "<?xml-stylesheet href=\"far.css\"?>" << "far" << "http://example.test/dir/far.css";
@@ -234,17 +247,62 @@ void TestMarkupLinks::linksInXml()
     if (at.startsWith(u'"'))
         ++offset;
 
-    const auto link = colouring.linkAt(offset);
-    QCOMPARE(link.has_value(), !address.isEmpty());
-    // Underlined in the row that holds it, read from the state the row starts in.
+    // Underlined in the row that holds it, read from the state the row starts in
+    // before anything else is asked.
     const qsizetype rowStart = std::max<qsizetype>(0, offset - 5);
     const QString underlined = underlinedAround(colouring, document, offset, rowStart, document.size());
+    const auto link = colouring.linkAt(offset);
+    QCOMPARE(link.has_value(), !address.isEmpty());
     if (!link) {
         QVERIFY(underlined.isEmpty());
         return;
     }
     QCOMPARE(link->resolved.address, address);
     QCOMPARE(underlined, document.mid(link->start, link->end - link->start));
+}
+
+void TestMarkupLinks::sameLinkWhateverWasShownBefore_data()
+{
+    QTest::addColumn<bool>("xml");
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QString>("at");
+    QTest::addColumn<bool>("link");
+
+    // A tag that the links read around the top of the page cut, and a tag too long to
+    // be read from its start (a data: address is that long): asked for at once, or
+    // after the rows above have been shown, line by line.
+    const QString cut = "<r>\n" + QString(16000, u'x') + "\n<a href=\"x.html\" title=\"" + QString(20000, u'y') + "\"/>\n";
+    QTest::newRow("HTML: a tag the first reading cuts") << false << cut << "x.html" << true;
+    QTest::newRow("XML: a tag the first reading cuts") << true << cut << "x.html" << true;
+    const QString longTag = "<r>\n<a title=\"" + QString(300 * 1024, u'y') + "\" href=\"http://x.test/\">\n";
+    QTest::newRow("HTML: a tag longer than is read back") << false << longTag << "http://x.test" << true;
+    // XML's colouring keeps no attribute's name in its state: the tag gives no links.
+    QTest::newRow("XML: a tag longer than is read back") << true << longTag << "http://x.test" << false;
+}
+
+void TestMarkupLinks::sameLinkWhateverWasShownBefore()
+{
+    QFETCH(bool, xml);
+    QFETCH(QString, document);
+    QFETCH(QString, at);
+    QFETCH(bool, link);
+    const MarkupSyntax syntax = xml ? MarkupSyntax::Xml : MarkupSyntax::Html;
+    const qsizetype offset = document.indexOf(at);
+    QVERIFY(offset >= 0);
+    const qsizetype lineStart = document.lastIndexOf(u'\n', offset) + 1;
+
+    MarkupColouring atOnce;
+    colour(atOnce, document, syntax);
+    QCOMPARE(atOnce.linkAt(offset).has_value(), link);
+
+    MarkupColouring afterTheTop;
+    colour(afterTheTop, document, syntax);
+    for (qsizetype start = 0; start < lineStart;) {
+        const qsizetype next = document.indexOf(u'\n', start) + 1;
+        afterTheTop.spans(start, std::min(next, start + 2000));
+        start = next;
+    }
+    QCOMPARE(afterTheTop.linkAt(offset).has_value(), link);
 }
 
 void TestMarkupLinks::baseElement_data()
