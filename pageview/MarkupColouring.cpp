@@ -24,9 +24,10 @@ constexpr size_t recentLimit = 4096;
 // this much further, so that a tag that starts in the first part ends in the run.
 constexpr qsizetype linkWindow = 16 * 1024;
 constexpr qsizetype linkSlack = 16 * 1024;
-// How far back the start of a tag cut by the rows asked for is looked for: a longer
-// tag is a data: address.
-constexpr qsizetype tagLookBack = 4 * MarkupColouring::checkpointSpacing;
+// An address as long as the slack (a data: image) is no link wherever the reading
+// around the screen falls: one that starts before the window's end and is shorter ends
+// before the reading does.
+constexpr qsizetype longestLink = linkSlack;
 
 enum TagsSeen { StyleTag = 1, BaseTag = 2 };
 
@@ -726,29 +727,34 @@ std::pair<qsizetype, MarkupState> MarkupColouring::xmlStateOutsideTagBefore(qsiz
     if (!at.isInsideTag())
         return {offset, at};
     std::optional<std::pair<qsizetype, MarkupState>> found;
-    int looked = 0;
-    for (auto it = m_xmlRecent.upper_bound(offset); it != m_xmlRecent.begin() && looked < 256; ++looked) {
-        --it;
-        if (it->first < offset - tagLookBack)
-            break;
-        if (!it->second.isInsideTag()) {
-            found = *it;
+    for (qsizetype index = std::min<qsizetype>(offset / checkpointSpacing, qsizetype(m_xmlCheckpoints.size()) - 1), looked = 0;
+         index >= 0 && looked < 4; --index, ++looked) {
+        if (!m_xmlCheckpoints[size_t(index)].isInsideTag()) {
+            found = {index * checkpointSpacing, m_xmlCheckpoints[size_t(index)]};
             break;
         }
     }
-    for (qsizetype index = std::min<qsizetype>(offset / checkpointSpacing, qsizetype(m_xmlCheckpoints.size()) - 1), looked = 0;
-         index >= 0 && looked < 4; --index, ++looked) {
-        if (m_xmlCheckpoints[size_t(index)].isInsideTag())
-            continue;
-        if (!found || index * checkpointSpacing > found->first)
-            found = {index * checkpointSpacing, m_xmlCheckpoints[size_t(index)]};
-        break;
+    // A tag begun further back: read from the checkpoint before offset, whatever rows
+    // were shown, so that the links found are the same.
+    if (!found) {
+        const qsizetype index = std::min<qsizetype>(offset / checkpointSpacing, qsizetype(m_xmlCheckpoints.size()) - 1);
+        return {index * checkpointSpacing, m_xmlCheckpoints[size_t(index)]};
     }
-    return found.value_or(std::pair{offset, at});
+    // A row coloured lately, past that checkpoint, spares reading from it; it gives the
+    // same tags, so what was shown before changes nothing.
+    for (auto it = m_xmlRecent.upper_bound(offset); it != m_xmlRecent.begin();) {
+        --it;
+        if (it->first <= found->first)
+            break;
+        if (!it->second.isInsideTag())
+            return *it;
+    }
+    return *found;
 }
 
-// A state a run can start from and see whole every tag after it: a row coloured lately
-// or a checkpoint, the nearest before offset that is not inside a tag.
+// A state a run can start from and see whole every tag after it: the nearest
+// checkpoint before offset, at most four back, that is not inside a tag (a tag as long
+// as that is a data: address), or a row coloured lately after it.
 html::Checkpoint MarkupColouring::stateOutsideTagBefore(qsizetype offset)
 {
     StylePlace style;
@@ -756,41 +762,46 @@ html::Checkpoint MarkupColouring::stateOutsideTagBefore(qsizetype offset)
     if (!insideTag(best.state()))
         return best;
     std::optional<html::Checkpoint> found;
-    int looked = 0;
-    for (auto it = m_recent.upper_bound(offset); it != m_recent.begin() && looked < 256; ++looked) {
-        --it;
-        // No further back than the checkpoints below look: how far back a tag is read
-        // from must not depend on which rows were shown before.
-        if (it->first < offset - tagLookBack)
-            break;
-        if (!insideTag(it->second.state())) {
-            found = it->second;
-            break;
-        }
-    }
-    // A tag as long as a few blocks is a data: address; it is read from where it began.
     for (qsizetype index = std::min<qsizetype>(offset / checkpointSpacing, qsizetype(m_checkpoints.size()) - 1), looked = 0;
          index >= 0 && looked < 4; --index, ++looked) {
         const html::Checkpoint &checkpoint = m_checkpoints[size_t(index)];
-        if (checkpoint.position() > offset || insideTag(checkpoint.state()))
-            continue;
-        if (!found || checkpoint.position() > found->position())
+        if (checkpoint.position() <= offset && !insideTag(checkpoint.state())) {
             found = checkpoint;
-        break;
+            break;
+        }
     }
-    return found.value_or(best);
+    // A tag begun further back: read from the checkpoint before offset, whatever rows
+    // were shown, so that the links found are the same.
+    if (!found) {
+        size_t index = size_t(std::min<qsizetype>(offset / checkpointSpacing, qsizetype(m_checkpoints.size()) - 1));
+        while (index > 0 && m_checkpoints[index].position() > offset)
+            --index;
+        return m_checkpoints[index];
+    }
+    for (auto it = m_recent.upper_bound(offset); it != m_recent.begin();) {
+        --it;
+        if (it->first <= found->position())
+            break;
+        if (!insideTag(it->second.state()))
+            return it->second;
+    }
+    return *found;
 }
 
 void MarkupColouring::findLinks(qsizetype from, qsizetype to)
 {
-    findBaseHref();
+    // The scan may have read the base just now: the rows shown are told.
+    if (findBaseHref())
+        QMetaObject::invokeMethod(this, &MarkupColouring::linksChanged, Qt::QueuedConnection);
     const qsizetype windowEnd = std::min(m_document.size(), std::max(to, from + linkWindow));
     const qsizetype stop = std::min(m_document.size(), windowEnd + linkSlack);
     m_links.clear();
     if (m_syntax == MarkupSyntax::Xml) {
         const auto [start, state] = xmlStateOutsideTagBefore(from);
-        for (MarkupLink &link : xmlMarkupLinks(m_document, start, state, stop, m_xmlRoot))
-            m_links.push_back({link.start, link.end, std::move(link.written), std::nullopt, std::nullopt});
+        for (MarkupLink &link : xmlMarkupLinks(m_document, start, state, stop, m_xmlRoot)) {
+            if (link.end - link.start < longestLink)
+                m_links.push_back({link.start, link.end, std::move(link.written), std::nullopt, std::nullopt});
+        }
         m_linksFrom = start;
         m_linksTo = stop == m_document.size() ? stop + 1 : windowEnd;
         return;
@@ -798,8 +809,10 @@ void MarkupColouring::findLinks(qsizetype from, qsizetype to)
     const html::Checkpoint state = stateOutsideTagBefore(from);
     // Read around the screen for the rows scrolled to next; resolved when asked for,
     // which is a few rows of them (a 16 KB window holds hundreds).
-    for (MarkupLink &link : markupLinks(m_document, state, stop))
-        m_links.push_back({link.start, link.end, std::move(link.written), std::nullopt, std::nullopt});
+    for (MarkupLink &link : markupLinks(m_document, state, stop)) {
+        if (link.end - link.start < longestLink)
+            m_links.push_back({link.start, link.end, std::move(link.written), std::nullopt, std::nullopt});
+    }
     m_linksFrom = state.position();
     m_linksTo = stop == m_document.size() ? stop + 1 : windowEnd;
 }

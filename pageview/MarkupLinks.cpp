@@ -174,7 +174,12 @@ public:
     {
         if (m_unfinished) {
             const qsizetype before = links.size();
-            startTag(*m_unfinished);
+            // An attribute whose value the end cuts is not known whole: it has no links.
+            html::Token &token = *m_unfinished;
+            if (stop < m_document.size() && !token.attributes.isEmpty() && token.attributes.last().valueStart >= 0
+                && token.attributes.last().valueEnd < 0)
+                token.attributes.removeLast();
+            startTag(token);
             // An address that the run's end cuts is not known whole, and is none: it
             // would be followed cut short.
             if (stop < m_document.size()) {
@@ -299,11 +304,20 @@ bool stylesheetInstructions(QStringView document, qsizetype start, qsizetype end
 {
     static const QString opener = QStringLiteral("<?xml-stylesheet");
     const QStringView text = document.sliced(start, end - start);
-    for (qsizetype at = 0; text.sliced(at).startsWith(u"<?");) {
+    qsizetype at = 0;
+    if (!text.startsWith(u"<?")) {
+        // The end of one that began before the run.
+        at = text.indexOf(u"?>");
+        if (at < 0)
+            return true;
+        at += 2;
+    }
+    while (text.sliced(at).startsWith(u"<?")) {
         const qsizetype close = text.indexOf(u"?>", at + 2);
         const qsizetype last = close < 0 ? text.size() : close;
         qsizetype i = at + opener.size();
-        if (text.sliced(at).startsWith(opener) && i < last && isTagNameEnd(text.at(i)) && (close >= 0 || end == document.size())) {
+        const auto isSpace = [](QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; };
+        if (text.sliced(at).startsWith(opener) && i < last && isSpace(text.at(i)) && (close >= 0 || end == document.size())) {
             XmlStartTag instruction;
             instruction.name = text.sliced(at + 1, opener.size() - 1);
             while (i < last) {
@@ -424,10 +438,12 @@ void readXmlStartTags(QStringView document, qsizetype from, MarkupState state, q
             break;
         }
     }
-    // A tag the end of the run cuts, with the attributes read so far.
+    // A tag the end of the run cuts, with the attributes read so far: not the one
+    // being read, whose value may go on.
     if (inTag && !current.endTag) {
-        endAttribute();
         current.cut = stop < document.size();
+        if (!current.cut)
+            endAttribute();
         tag(current);
     }
 }

@@ -217,6 +217,10 @@ void TestMarkupLinks::linksInXml_data()
     QTest::newRow("an instruction before the root leaves the root svg")
         << "<?xml-stylesheet href=\"s.css\"?><svg><object data=\"m.svg\"/></svg>" << "m.svg" << QString();
     QTest::newRow("another instruction's href is text") << "<?other href=\"o.css\"?><r/>" << "o.css" << QString();
+    QTest::newRow("a target that runs on into a slash is another")
+        << "<?xml-stylesheet/ href=\"a.css\"?><r/>" << "a.css" << QString();
+    QTest::newRow("a target that runs on into a bracket is another")
+        << "<?xml-stylesheet>href=\"a.css\"?><r/>" << "a.css" << QString();
     QTest::newRow("an opener inside another instruction is text")
         << "<?note see <?xml-stylesheet href=\"x.css\"?><r/>" << "x.css" << QString();
     QTest::newRow("XHTML: a base in an inline svg is not the page's")
@@ -268,16 +272,29 @@ void TestMarkupLinks::sameLinkWhateverWasShownBefore_data()
     QTest::addColumn<QString>("at");
     QTest::addColumn<bool>("link");
 
-    // A tag that the links read around the top of the page cut, and a tag too long to
-    // be read from its start (a data: address is that long): asked for at once, or
-    // after the rows above have been shown, line by line.
+    // Pages whose links are read in pieces around the screen: a link must be one, or
+    // not, whatever rows were shown before it was asked for.
     const QString cut = "<r>\n" + QString(16000, u'x') + "\n<a href=\"x.html\" title=\"" + QString(20000, u'y') + "\"/>\n";
     QTest::newRow("HTML: a tag the first reading cuts") << false << cut << "x.html" << true;
     QTest::newRow("XML: a tag the first reading cuts") << true << cut << "x.html" << true;
+    // A tag begun more than four checkpoints back is read from the checkpoint before
+    // the rows: HTML's state there knows the attribute it is in, XML's does not.
     const QString longTag = "<r>\n<a title=\"" + QString(300 * 1024, u'y') + "\" href=\"http://x.test/\">\n";
     QTest::newRow("HTML: a tag longer than is read back") << false << longTag << "http://x.test" << true;
-    // XML's colouring keeps no attribute's name in its state: the tag gives no links.
     QTest::newRow("XML: a tag longer than is read back") << true << longTag << "http://x.test" << false;
+    QString lines = QStringLiteral("<r>\n");
+    for (int i = 0; i < 600; ++i)
+        lines += QString(99, u'x') + u'\n';
+    const QString afterLines = lines + "<a title=\"" + QString(240000, u'y') + "\" href=\"http://x.test/\">\n";
+    QTest::newRow("HTML: a long tag after short lines") << false << afterLines << "http://x.test" << true;
+    QTest::newRow("XML: a long tag after short lines") << true << afterLines << "http://x.test" << false;
+    const QString longAddress = "<p>\n<a href=\"http://x.test/" + QString(40000, u'a') + "\">\n";
+    QTest::newRow("HTML: an address longer than 16 KB") << false << longAddress << "http://x.test" << false;
+    QTest::newRow("XML: an address longer than 16 KB") << true << longAddress << "http://x.test" << false;
+    QTest::newRow("XML: an instruction after a long one")
+        << true << "<?pi " + QString(300 * 1024, u'z') + "?><?xml-stylesheet href=\"s.css\"?><r/>\n" << "s.css" << true;
+    QTest::newRow("HTML: a value cut after spaces by the reading")
+        << false << "<p>\n<a href=\"/" + QString(32740, u'a') + QString(40, u' ') + "b\">\n" << "/aaa" << false;
 }
 
 void TestMarkupLinks::sameLinkWhateverWasShownBefore()
@@ -289,20 +306,31 @@ void TestMarkupLinks::sameLinkWhateverWasShownBefore()
     const MarkupSyntax syntax = xml ? MarkupSyntax::Xml : MarkupSyntax::Html;
     const qsizetype offset = document.indexOf(at);
     QVERIFY(offset >= 0);
-    const qsizetype lineStart = document.lastIndexOf(u'\n', offset) + 1;
+    // Rows as the view cuts a long line, 2,000 characters.
+    const auto showRows = [&document](MarkupColouring &colouring, qsizetype from, qsizetype to) {
+        for (qsizetype start = from; start < to;) {
+            const qsizetype lineEnd = document.indexOf(u'\n', start) + 1;
+            const qsizetype end = std::min({lineEnd > 0 ? lineEnd : document.size(), start + 2000, to});
+            colouring.spans(start, end);
+            start = end;
+        }
+    };
 
     MarkupColouring atOnce;
     colour(atOnce, document, syntax);
     QCOMPARE(atOnce.linkAt(offset).has_value(), link);
 
-    MarkupColouring afterTheTop;
-    colour(afterTheTop, document, syntax);
-    for (qsizetype start = 0; start < lineStart;) {
-        const qsizetype next = document.indexOf(u'\n', start) + 1;
-        afterTheTop.spans(start, std::min(next, start + 2000));
-        start = next;
-    }
-    QCOMPARE(afterTheTop.linkAt(offset).has_value(), link);
+    MarkupColouring afterTheRowsAbove;
+    colour(afterTheRowsAbove, document, syntax);
+    showRows(afterTheRowsAbove, 0, offset - offset % 2000);
+    QCOMPARE(afterTheRowsAbove.linkAt(offset).has_value(), link);
+
+    MarkupColouring afterTheTopAndFurtherDown;
+    colour(afterTheTopAndFurtherDown, document, syntax);
+    showRows(afterTheTopAndFurtherDown, 0, std::min<qsizetype>(document.size(), 4000));
+    const qsizetype below = std::min(document.size() - 1, offset + 20000);
+    afterTheTopAndFurtherDown.spans(below, std::min(document.size(), below + 2000));
+    QCOMPARE(afterTheTopAndFurtherDown.linkAt(offset).has_value(), link);
 }
 
 void TestMarkupLinks::baseElement_data()

@@ -321,7 +321,7 @@ void TestLinkAttributes::quickLinkCheck_data()
     QTest::newRow("a colon first is no scheme") << page << ":x";
     QTest::newRow("the base's own scheme, with no slashes") << page << "https:x";
     QTest::newRow("one slash then a host-like name") << page << "/exa mple/";
-    QTest::newRow("a query with anything in it") << page << "?a b\u0000c";
+    QTest::newRow("a query with anything in it") << page << u"?a b\u0000c"_qs;
     QTest::newRow("a lone surrogate in the path") << page << QStringLiteral("a") + QChar(0xD800);
     QTest::newRow("nothing but spaces") << page << "   ";
     QTest::newRow("a relative address under a file: page") << "file:///a/b.html" << "x.css";
