@@ -22,8 +22,8 @@ constexpr qsizetype tagLookahead = 64;
 constexpr size_t recentLimit = 4096;
 // Links are read for this much of the page at a time around the rows asked for, and
 // this much further, so that a tag that starts in the first part ends in the run.
-constexpr qsizetype linkWindow = 16 * 1024;
-constexpr qsizetype linkSlack = 16 * 1024;
+constexpr qsizetype linkWindow = 4 * 1024;
+constexpr qsizetype linkSlack = 8 * 1024;
 // An address as long as the slack (a data: image) is no link wherever the reading
 // around the screen falls: one that starts before the window's end and is shorter ends
 // before the reading does.
@@ -808,7 +808,7 @@ void MarkupColouring::findLinks(qsizetype from, qsizetype to)
     }
     const html::Checkpoint state = stateOutsideTagBefore(from);
     // Read around the screen for the rows scrolled to next; resolved when asked for,
-    // which is a few rows of them (a 16 KB window holds hundreds).
+    // which is a few rows of them (a 4 KB window holds dozens).
     for (MarkupLink &link : markupLinks(m_document, state, stop)) {
         if (link.end - link.start < longestLink)
             m_links.push_back({link.start, link.end, std::move(link.written), std::nullopt, std::nullopt});

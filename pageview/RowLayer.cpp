@@ -12,10 +12,13 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 constexpr int layoutCacheLimit = 512;
+// Characters laid out past the last column a long row shows.
+constexpr qsizetype partialSlack = 64;
 
 // What a character looks like on screen: control characters and line separators
 // would vanish or break the row, so they show as their visible symbols.
@@ -214,15 +217,59 @@ QRectF RowLayer::characterRect(qsizetype offset, qreal left)
 
 QTextLayout *RowLayer::layoutFor(const Row &row)
 {
+    if (auto found = m_layouts.find(row.start); found != m_layouts.end() && found->whole)
+        return found->layout.get();
+    return makeLayout(row, row.end - row.start);
+}
+
+// Whether a row is printable ASCII throughout (no tab): a layout of its start places
+// each character where a layout of the whole row would, and the whole row is as wide
+// as its length at the start's average width.
+static bool printableAsciiOnly(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            return false;
+    }
+    return true;
+}
+
+QTextLayout *RowLayer::layoutAsFarAs(const Row &row, qreal x)
+{
+    auto found = m_layouts.find(row.start);
+    if (found != m_layouts.end() && (found->whole || found->reach >= x))
+        return found->layout.get();
+    // Of a long row, the screen shows a few columns: the first ones are laid out, as
+    // many as reach past x, which costs those rather than the row (30 rows of 2,000
+    // characters took most of a first paint).
+    const qsizetype length = row.end - row.start;
+    const qsizetype columns = qsizetype(std::ceil(std::max<qreal>(x, 0) / m_charWidth)) + partialSlack;
+    if (length > 2 * columns && printableAsciiOnly(QStringView(m_document).sliced(row.start, length))) {
+        QTextLayout *layout = makeLayout(row, columns);
+        const qreal width = layout->lineAt(0).naturalTextWidth();
+        // The scroll bar's reach, as a whole layout would have measured it.
+        const qreal whole = width / qreal(columns) * qreal(length);
+        if (!m_wrapping && whole > m_widestRow) {
+            m_widestRow = whole;
+            if (widestRowGrew)
+                widestRowGrew();
+        }
+        if (width >= x)
+            return layout;
+    }
+    return makeLayout(row, length);
+}
+
+QTextLayout *RowLayer::makeLayout(const Row &row, qsizetype length)
+{
     const bool stylesheet = m_stylesheet && m_stylesheet->isActive();
     const bool colourReady = stylesheet ? m_stylesheet->isReadyAt(row.start)
                                         : !m_colouring.isActive() || m_colouring.isReadyAt(row.start);
-    if (auto found = m_layouts.find(row.start); found != m_layouts.end())
-        return found->layout.get();
     if (m_layouts.size() > layoutCacheLimit)
         m_layouts.clear();
+    const bool whole = length == row.end - row.start;
 
-    QString shown = m_document.mid(row.start, row.end - row.start);
+    QString shown = m_document.mid(row.start, length);
     for (QChar &c : shown)
         c = displayChar(c);
     auto layout = std::make_shared<QTextLayout>(shown, m_font);
@@ -252,6 +299,8 @@ QTextLayout *RowLayer::layoutFor(const Row &row)
             wave.setUnderlineStyle(QTextCharFormat::WaveUnderline);
             wave.setUnderlineColor(colours.errorMark());
             for (const ParseErrorMark &mark : std::as_const(errors)) {
+                if (!whole && mark.start >= row.start + length)
+                    continue; // past the part laid out
                 // A mark on the line break itself is drawn under the row's last character.
                 const qsizetype start = std::clamp<qsizetype>(mark.start - row.start, 0, std::max<qsizetype>(0, shown.size() - 1));
                 const qsizetype end = std::clamp<qsizetype>(mark.end - row.start, start + 1, shown.size());
@@ -268,8 +317,9 @@ QTextLayout *RowLayer::layoutFor(const Row &row)
     if (line.isValid())
         line.setLineWidth(1e7);
     layout->endLayout();
-    m_layouts.insert(row.start, {layout, colourReady, errors});
-    if (!m_wrapping && line.isValid() && line.naturalTextWidth() > m_widestRow) {
+    const qreal reach = line.isValid() ? line.naturalTextWidth() : 0;
+    m_layouts.insert(row.start, {layout, colourReady, errors, whole, reach});
+    if (whole && !m_wrapping && line.isValid() && line.naturalTextWidth() > m_widestRow) {
         m_widestRow = line.naturalTextWidth();
         if (widestRowGrew)
             widestRowGrew();
@@ -353,30 +403,37 @@ void RowLayer::paintText(QPainter &painter, qreal left, int rowsToPaint, const M
         rows.append(row);
 
     int y = 0;
+    const qreal rightEdge = painter.device() ? painter.device()->width() - left : 1e7;
     for (qsizetype i = 0; i < rows.size(); ++i, y += m_lineHeight) {
         const Row &r = rows[i];
-        QTextLayout *layout = layoutFor(r);
+        // A selection that runs over a line's end shows the break as a little space.
+        const bool lineBreakSelected = marks.selectionEnd > r.end && marks.selectionStart <= r.end && i + 1 < rows.size()
+                && rows[i + 1].start > r.end;
+        // What is drawn past the row's part on screen is the whole row's: its end, the caret.
+        const bool caretHere = marks.caret >= 0 && first + i == marks.caretRow;
+        QTextLayout *layout = lineBreakSelected ? layoutFor(r) : layoutAsFarAs(r, rightEdge);
+        const qsizetype laidOut = layout->text().size();
+        if (caretHere && marks.caret - r.start > laidOut)
+            layout = layoutFor(r);
         QList<QTextLayout::FormatRange> ranges;
+        const qsizetype shownEnd = r.start + layout->text().size();
         for (qsizetype at : marks.matches) {
             const qsizetype from = std::max(at, r.start);
-            const qsizetype to = std::min(at + marks.matchLength, r.end);
+            const qsizetype to = std::min(at + marks.matchLength, shownEnd);
             if (from < to)
                 ranges.append({int(from - r.start), int(to - from), matchFormat});
         }
         const qsizetype from = std::max(marks.selectionStart, r.start);
-        const qsizetype to = std::min(marks.selectionEnd, r.end);
+        const qsizetype to = std::min(marks.selectionEnd, shownEnd);
         if (from < to)
             ranges.append({int(from - r.start), int(to - from), selectedFormat});
         const QPointF origin(left, y);
-        // A selection that runs over a line's end shows the break as a little space.
-        const bool lineBreakSelected = marks.selectionEnd > r.end && marks.selectionStart <= r.end && i + 1 < rows.size()
-                && rows[i + 1].start > r.end;
         if (lineBreakSelected) {
             const qreal endX = layout->lineAt(0).naturalTextWidth();
             painter.fillRect(QRectF(origin.x() + endX, y, m_charWidth / 2.0, m_lineHeight), selectedFormat.background());
         }
         layout->draw(&painter, origin, ranges);
-        if (marks.caret >= 0 && first + i == marks.caretRow)
+        if (caretHere)
             layout->drawCursor(&painter, origin, int(std::clamp(marks.caret, r.start, r.end) - r.start));
     }
 }

@@ -109,6 +109,7 @@ public:
     // Where offset is drawn, in the view's pixels, the text starting at left.
     QRectF characterRect(qsizetype offset, qreal left);
 
+    // The whole row laid out.
     QTextLayout *layoutFor(const Row &row);
     // The x of offset in its row, from the row's start.
     qreal xOf(qsizetype offset);
@@ -127,7 +128,13 @@ private:
         std::shared_ptr<QTextLayout> layout;
         bool coloured = false;
         QList<ParseErrorMark> errors;
+        bool whole = true; // or the row's first characters only
+        qreal reach = 0; // the width laid out
     };
+
+    // The row laid out at least as far as x from its start: of a long row, its start.
+    QTextLayout *layoutAsFarAs(const Row &row, qreal x);
+    QTextLayout *makeLayout(const Row &row, qsizetype length);
 
     const QString &m_document;
     LineIndex &m_lines;

@@ -289,8 +289,11 @@ void TestMarkupLinks::sameLinkWhateverWasShownBefore_data()
     QTest::newRow("HTML: a long tag after short lines") << false << afterLines << "http://x.test" << true;
     QTest::newRow("XML: a long tag after short lines") << true << afterLines << "http://x.test" << false;
     const QString longAddress = "<p>\n<a href=\"http://x.test/" + QString(40000, u'a') + "\">\n";
-    QTest::newRow("HTML: an address longer than 16 KB") << false << longAddress << "http://x.test" << false;
-    QTest::newRow("XML: an address longer than 16 KB") << true << longAddress << "http://x.test" << false;
+    QTest::newRow("HTML: an address of 40,000 characters") << false << longAddress << "http://x.test" << false;
+    QTest::newRow("XML: an address of 40,000 characters") << true << longAddress << "http://x.test" << false;
+    const QString fairlyLong = "<p>\n" + QString(3000, u'x') + "<a href=\"http://x.test/" + QString(6000, u'a') + "\">\n";
+    QTest::newRow("HTML: an address of 6,000 characters") << false << fairlyLong << "http://x.test" << true;
+    QTest::newRow("XML: an address of 6,000 characters") << true << fairlyLong << "http://x.test" << true;
     QTest::newRow("XML: an instruction after a long one")
         << true << "<?pi " + QString(300 * 1024, u'z') + "?><?xml-stylesheet href=\"s.css\"?><r/>\n" << "s.css" << true;
     QTest::newRow("HTML: a value cut after spaces by the reading")

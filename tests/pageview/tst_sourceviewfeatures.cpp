@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QtTest>
 
@@ -92,6 +93,8 @@ private slots:
     void countFollowsTheCaret_data();
     void countFollowsTheCaret();
     void accessibleText();
+    void longRowsShowAsIfLaidOutWhole_data();
+    void longRowsShowAsIfLaidOutWhole();
 };
 
 void TestSourceViewFeatures::lineNumbersOnlyWhereLinesStart()
@@ -668,6 +671,60 @@ void TestSourceViewFeatures::accessibleText()
     QCOMPARE(text->offsetAtPoint(rect.center()), 4);
     text->setCursorPosition(7);
     QCOMPARE(shown.view.cursorPosition(), 7);
+}
+
+void TestSourceViewFeatures::longRowsShowAsIfLaidOutWhole_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("scroll"); // pixels to the right
+
+    // Of a long row, only the columns on screen may be laid out: what is drawn, and
+    // where every character stands, must be as for the whole row.
+    QString markup;
+    while (markup.size() < 3 * SourceView::maxRowLength)
+        markup += QStringLiteral("<a href=\"/item/%1\">Item %1</a> &amp; text ").arg(markup.size());
+    QTest::newRow("markup, at its start") << markup << 0;
+    QTest::newRow("markup, scrolled right") << markup << 900;
+    QTest::newRow("with a tab") << QStringLiteral("a\tb") + markup << 0;
+    QTest::newRow("with a letter past ASCII") << QStringLiteral("\u00e9") + markup << 300;
+}
+
+void TestSourceViewFeatures::longRowsShowAsIfLaidOutWhole()
+{
+    QFETCH(QString, line);
+    QFETCH(int, scroll);
+    const auto shot = [scroll](const QString &document, QList<qreal> *xs) {
+        ShownView shown(document);
+        QApplication::setActiveWindow(&shown.view);
+        shown.view.setFocus();
+        shown.view.horizontalScrollBar()->setValue(scroll);
+        const QImage whole = shown.view.viewport()->grab().toImage();
+        // The first row: the long line goes on in rows below it. (Asking where a
+        // character is lays its row out whole: only after the picture.)
+        const QImage image = whole.copy(0, 0, whole.width(), int(shown.view.characterRect(0).height()));
+        // Asked after the paint, of characters far past the screen.
+        if (xs) {
+            for (const qsizetype offset : {qsizetype(1500), SourceView::maxRowLength - 1, SourceView::maxRowLength + 700})
+                xs->append(shown.view.characterRect(offset).x());
+        }
+        return image;
+    };
+    QList<qreal> afterPaint;
+    const QImage longRow = shot(line, &afterPaint);
+    // The same text, cut short enough to be laid out whole (a little past the screen's
+    // right edge, some 7 pixels a character), looks the same on screen.
+    const QImage shortRow = shot(line.left(qsizetype(scroll / 7 + 90)), nullptr);
+    QCOMPARE(longRow, shortRow);
+    // And a view that has painted nothing puts those characters where this one does.
+    SourceView fresh;
+    fresh.resize(480, 300);
+    fresh.setText(line);
+    QVERIFY(QTest::qWaitFor([&fresh] { return fresh.indexComplete(); }));
+    fresh.horizontalScrollBar()->setValue(scroll);
+    QList<qreal> unpainted;
+    for (const qsizetype offset : {qsizetype(1500), SourceView::maxRowLength - 1, SourceView::maxRowLength + 700})
+        unpainted.append(fresh.characterRect(offset).x());
+    QCOMPARE(afterPaint, unpainted);
 }
 
 QTEST_MAIN(TestSourceViewFeatures)
